@@ -1,0 +1,21 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds both architectures, checks the 32-bit exports,
+# and runs every test under Wine (one wineserver and one Xvfb for the whole run).
+# Exit status: that of the tests.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+out=${BUILD_DIR:-$root/build}
+
+"$root/scripts/install-deps.sh"
+BUILD_DIR=$out "$root/scripts/build.sh"
+"$root/scripts/check-exports.sh" "$out/i686/bin"
+
+. "$root/scripts/wine-env.sh"
+wine_env_start "$out/x86_64"
+trap wine_env_stop EXIT
+mkdir -p "$out/x86_64/artifacts"
+export KESTREL_ARTIFACTS="$out/x86_64/artifacts"
+
+status=0
+ctest --test-dir "$out/x86_64" --output-on-failure -j "$(nproc)" || status=$?
+exit $status

@@ -1,0 +1,46 @@
+# Sourced by the scripts: one private Wine prefix and one display per build tree.
+#   wine_env_start <build-dir>   starts wineserver -p and Xvfb, exports the environment
+#   wine_env_stop                stops both
+WINE64=/usr/lib/wine/wine64
+WINESERVER=/usr/lib/wine/wineserver
+
+wine_env_start() {
+  local build_dir
+  build_dir=$(cd "$1" && pwd)
+  export WINEPREFIX="$build_dir/wineprefix"
+  export WINEDEBUG=-all
+  export WINEDLLOVERRIDES="mscoree,mshtml="
+  export WINEARCH=win64
+
+  # A free display number for our own Xvfb.
+  local n=90
+  while [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ]; do n=$((n + 1)); done
+  export DISPLAY=":$n"
+  Xvfb "$DISPLAY" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
+  XVFB_PID=$!
+
+  if [ ! -f "$WINEPREFIX/system.reg" ]; then
+    # First use of this prefix: create it, teach it a CJK fallback font, and let
+    # every process of the set-up finish before the persistent server starts.
+    "$WINE64" wineboot -i >/dev/null 2>&1 || true
+    local reg="$build_dir/fontlink.reg"
+    printf 'REGEDIT4\n\n[HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows NT\\CurrentVersion\\FontLink\\SystemLink]\n' > "$reg"
+    local value
+    value=$(printf 'wqy-microhei.ttc,WenQuanYi Micro Hei\0\0' | iconv -f utf-8 -t utf-16le | od -An -tx1 | tr -s ' \n' ',,' | sed 's/^,//;s/,$//')
+    for face in "Tahoma" "MS Shell Dlg" "MS Shell Dlg 2" "Microsoft Sans Serif"; do
+      printf '"%s"=hex(7):%s\n' "$face" "$value" >> "$reg"
+    done
+    "$WINE64" regedit "$reg" >/dev/null 2>&1 || true
+    "$WINESERVER" -w || true
+  fi
+  "$WINESERVER" -p
+  # Start the prefix's background processes (services, the desktop window) now, so
+  # that they do not inherit the output pipes of the first test and keep CTest waiting.
+  "$WINE64" rundll32.exe user32.dll,MessageBeep </dev/null >/dev/null 2>&1 || true
+}
+
+wine_env_stop() {
+  "$WINESERVER" -k >/dev/null 2>&1 || true
+  [ -n "${XVFB_PID:-}" ] && kill "$XVFB_PID" >/dev/null 2>&1 || true
+  wait "${XVFB_PID:-}" 2>/dev/null || true
+}
