@@ -1,6 +1,6 @@
 #include "twain/source_app.h"
 
-const char kLogFilePath[] = "c:\\dadavor.txt";
+#include "scan/scan_log.h"
 
 SourceApp theApp;
 

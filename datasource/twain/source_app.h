@@ -45,6 +45,3 @@ struct SourceApp {
 };
 
 extern SourceApp theApp;
-
-// The scan engine's diagnostic log, deleted whenever the module is loaded.
-extern const char kLogFilePath[];

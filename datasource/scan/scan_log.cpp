@@ -1,0 +1,3 @@
+#include "scan/scan_log.h"
+
+const char kLogFilePath[] = "c:\\dadavor.txt";
