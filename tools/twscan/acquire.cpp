@@ -1,0 +1,344 @@
+#include "acquire.h"
+
+#include <stdarg.h>
+#include <stdio.h>
+#include <string.h>
+
+#include <algorithm>
+#include <memory>
+
+#include "bmp_output.h"
+
+namespace {
+
+const char kHostWindowClass[] = "TwscanHostWindow";
+const UINT_PTR kTimeoutTimer = 1;
+
+TW_FIX32 ToFix32(double value)
+{
+    TW_INT32 raw = static_cast<TW_INT32>(value * 65536.0 + (value < 0 ? -0.5 : 0.5));
+    TW_FIX32 fix;
+    fix.Whole = static_cast<TW_INT16>(raw >> 16);
+    fix.Frac = static_cast<TW_UINT16>(raw & 0xFFFF);
+    return fix;
+}
+
+class Acquisition {
+public:
+    Acquisition(const ScanOptions& options, SourceLink* link) : options_(options), link_(link) {}
+
+    AcquireReport Run()
+    {
+        window_ = CreateHostWindow();
+        if (!window_)
+            return Fail("cannot create the host window");
+        std::string error;
+        if (!link_->Open(window_, &error)) {
+            report_.error = error;
+            DestroyWindow(window_);
+            return report_;
+        }
+        Log("source \"%s\" open", link_->SourceIdentity().ProductName);
+        if (Negotiate() && Enable())
+            WaitAndTransfer();
+        Finish();
+        return report_;
+    }
+
+private:
+    HWND CreateHostWindow()
+    {
+        WNDCLASSA wc = {};
+        wc.lpfnWndProc = DefWindowProcA;
+        wc.hInstance = GetModuleHandleA(nullptr);
+        wc.lpszClassName = kHostWindowClass;
+        RegisterClassA(&wc);  // a second registration in the same process fails harmlessly
+        return CreateWindowA(kHostWindowClass, "twscan", WS_OVERLAPPEDWINDOW, CW_USEDEFAULT,
+                             CW_USEDEFAULT, 320, 200, nullptr, nullptr, wc.hInstance, nullptr);
+    }
+
+    void Log(const char* format, ...)
+    {
+        char line[512];
+        va_list args;
+        va_start(args, format);
+        vsnprintf(line, sizeof(line), format, args);
+        va_end(args);
+        report_.log.push_back(line);
+        if (!options_.quiet)
+            printf("twscan: %s\n", line);
+    }
+
+    AcquireReport& Fail(const std::string& what)
+    {
+        if (report_.error.empty())
+            report_.error = what;
+        return report_;
+    }
+
+    // Sends a triplet; on failure records the result and condition codes.
+    bool Send(TW_UINT32 dg, TW_UINT16 dat, TW_UINT16 msg, void* data, const char* what,
+              TW_UINT16* result = nullptr)
+    {
+        TW_UINT16 rc = link_->Call(dg, dat, msg, data);
+        if (result)
+            *result = rc;
+        report_.lastResult = rc;
+        if (rc == TWRC_FAILURE || rc == TWRC_CHECKSTATUS) {
+            report_.lastCondition = link_->ConditionCode();
+            char text[256];
+            snprintf(text, sizeof(text), "%s failed: TWRC %u, TWCC %u", what, rc,
+                     report_.lastCondition);
+            if (rc == TWRC_FAILURE) {
+                Fail(text);
+                return false;
+            }
+            Log("%s", text);
+        }
+        return true;
+    }
+
+    bool SetOneValue(TW_UINT16 cap, TW_UINT16 itemType, TW_UINT32 item, const char* what)
+    {
+        TW_CAPABILITY capability = {cap, TWON_ONEVALUE, nullptr};
+        capability.hContainer = GlobalAlloc(GHND, sizeof(TW_ONEVALUE));
+        if (!capability.hContainer)
+            return false;
+        auto* one = static_cast<pTW_ONEVALUE>(GlobalLock(capability.hContainer));
+        one->ItemType = itemType;
+        one->Item = item;
+        GlobalUnlock(capability.hContainer);
+        bool ok = Send(DG_CONTROL, DAT_CAPABILITY, MSG_SET, &capability, what);
+        GlobalFree(capability.hContainer);
+        return ok;
+    }
+
+    bool Negotiate()
+    {
+        static const TW_UINT16 kMechanisms[] = {TWSX_NATIVE, TWSX_FILE, TWSX_MEMORY};
+        const TW_UINT16 mech = kMechanisms[static_cast<int>(options_.mechanism)];
+        if (!SetOneValue(ICAP_XFERMECH, TWTY_UINT16, mech, "setting the transfer mechanism"))
+            return false;
+        if (!SetOneValue(CAP_INDICATORS, TWTY_BOOL, options_.showIndicators ? 1 : 0,
+                         "setting the progress indicators"))
+            return false;
+        if (options_.pixelType >= 0 &&
+            !SetOneValue(ICAP_PIXELTYPE, TWTY_UINT16, options_.pixelType, "setting the pixel type"))
+            return false;
+        if (options_.resolution > 0) {
+            TW_FIX32 dpi = ToFix32(options_.resolution);
+            TW_UINT32 item;
+            memcpy(&item, &dpi, sizeof(item));
+            if (!SetOneValue(ICAP_XRESOLUTION, TWTY_FIX32, item, "setting the resolution"))
+                return false;
+        }
+        if (options_.setLayout) {
+            TW_IMAGELAYOUT layout = {};
+            layout.Frame.Left = ToFix32(options_.left);
+            layout.Frame.Top = ToFix32(options_.top);
+            layout.Frame.Right = ToFix32(options_.right);
+            layout.Frame.Bottom = ToFix32(options_.bottom);
+            layout.DocumentNumber = layout.PageNumber = layout.FrameNumber = 1;
+            if (!Send(DG_IMAGE, DAT_IMAGELAYOUT, MSG_SET, &layout, "setting the image layout"))
+                return false;
+        }
+        Log("capabilities negotiated");
+        return true;
+    }
+
+    bool Enable()
+    {
+        TW_USERINTERFACE ui = {};
+        ui.ShowUI = options_.showUI ? 1 : 0;
+        ui.hParent = window_;
+        if (!Send(DG_CONTROL, DAT_USERINTERFACE, MSG_ENABLEDS, &ui, "enabling the source"))
+            return false;
+        enabled_ = true;
+        Log("source enabled");
+        return true;
+    }
+
+    void WaitAndTransfer()
+    {
+        SetTimer(window_, kTimeoutTimer, options_.timeoutSeconds * 1000u, nullptr);
+        MSG msg;
+        bool done = false;
+        while (!done && GetMessageA(&msg, nullptr, 0, 0) > 0) {
+            if (msg.hwnd == window_ && msg.message == WM_TIMER && msg.wParam == kTimeoutTimer) {
+                Fail("no image arrived in time");
+                break;
+            }
+            TW_EVENT event = {&msg, MSG_NULL};
+            if (link_->Call(DG_CONTROL, DAT_EVENT, MSG_PROCESSEVENT, &event) == TWRC_DSEVENT) {
+                if (event.TWMessage == MSG_XFERREADY) {
+                    Log("transfer ready");
+                    Transfer();
+                    done = true;
+                } else if (event.TWMessage == MSG_CLOSEDSREQ) {
+                    report_.closeRequested = true;
+                    Fail("the source asked to be closed before an image was ready");
+                    done = true;
+                }
+                continue;
+            }
+            TranslateMessage(&msg);
+            DispatchMessageA(&msg);
+        }
+        KillTimer(window_, kTimeoutTimer);
+    }
+
+    void Transfer()
+    {
+        TW_IMAGEINFO& info = report_.info;
+        if (!Send(DG_IMAGE, DAT_IMAGEINFO, MSG_GET, &info, "asking the image information"))
+            return;
+        Log("image %d x %d, %d bits per pixel, %d dpi", info.ImageWidth, info.ImageLength,
+            info.BitsPerPixel, info.XResolution.Whole);
+        transferred_ = true;
+        switch (options_.mechanism) {
+        case XferMechanism::Native: NativeTransfer(); break;
+        case XferMechanism::File: FileTransfer(); break;
+        case XferMechanism::Memory: MemoryTransfer(); break;
+        }
+    }
+
+    void NativeTransfer()
+    {
+        TW_HANDLE image = nullptr;  // pointer-sized: the 32-bit handle on 32-bit Windows
+        TW_UINT16 rc;
+        if (!Send(DG_IMAGE, DAT_IMAGENATIVEXFER, MSG_GET, &image, "the native transfer", &rc))
+            return;
+        if (rc != TWRC_XFERDONE) {
+            Fail(rc == TWRC_CANCEL ? "the transfer was cancelled" : "the native transfer ended oddly");
+            return;
+        }
+        const void* dib = GlobalLock(image);
+        std::string error;
+        if (dib && WritePackedDibAsBmp(options_.outputPath, dib, GlobalSize(image), &error)) {
+            report_.imageWritten = true;
+            Log("wrote %s", options_.outputPath.c_str());
+        } else {
+            Fail(dib ? error : "the native transfer gave no usable memory block");
+        }
+        if (dib)
+            GlobalUnlock(image);
+        GlobalFree(image);
+    }
+
+    void FileTransfer()
+    {
+        TW_SETUPFILEXFER setup = {};
+        char full[MAX_PATH];
+        if (!GetFullPathNameA(options_.outputPath.c_str(), MAX_PATH, full, nullptr) ||
+            strlen(full) >= sizeof(setup.FileName)) {
+            Fail("the output path is too long for a file transfer");
+            return;
+        }
+        strcpy(setup.FileName, full);
+        setup.Format = TWFF_BMP;
+        if (!Send(DG_CONTROL, DAT_SETUPFILEXFER, MSG_SET, &setup, "setting up the file transfer"))
+            return;
+        TW_UINT16 rc;
+        if (!Send(DG_IMAGE, DAT_IMAGEFILEXFER, MSG_GET, nullptr, "the file transfer", &rc))
+            return;
+        if (rc != TWRC_XFERDONE) {
+            Fail(rc == TWRC_CANCEL ? "the transfer was cancelled" : "the file transfer ended oddly");
+            return;
+        }
+        report_.imageWritten = GetFileAttributesA(full) != INVALID_FILE_ATTRIBUTES;
+        if (report_.imageWritten)
+            Log("wrote %s", full);
+        else
+            Fail("the source reported a file it did not write");
+    }
+
+    void MemoryTransfer()
+    {
+        TW_SETUPMEMXFER sizes = {};
+        if (!Send(DG_CONTROL, DAT_SETUPMEMXFER, MSG_GET, &sizes, "asking the buffer sizes"))
+            return;
+        std::vector<uint8_t> buffer(sizes.Preferred ? sizes.Preferred : sizes.MinBufSize);
+        std::vector<uint8_t> rows;
+        size_t bytesPerRow = 0;
+        int columns = 0, totalRows = 0;
+        for (;;) {
+            TW_IMAGEMEMXFER strip = {};
+            strip.Memory.Flags = TWMF_APPOWNS | TWMF_POINTER;
+            strip.Memory.Length = static_cast<TW_UINT32>(buffer.size());
+            strip.Memory.TheMem = buffer.data();
+            TW_UINT16 rc;
+            if (!Send(DG_IMAGE, DAT_IMAGEMEMXFER, MSG_GET, &strip, "the memory transfer", &rc))
+                return;
+            if (rc == TWRC_CANCEL) {
+                Fail("the transfer was cancelled");
+                return;
+            }
+            if (strip.Rows > 0) {
+                if (bytesPerRow == 0) {
+                    bytesPerRow = strip.BytesPerRow;
+                    columns = static_cast<int>(strip.Columns);
+                }
+                const size_t end = (size_t(strip.YOffset) + strip.Rows) * bytesPerRow;
+                const size_t bytes = size_t(strip.Rows) * bytesPerRow;
+                if (strip.BytesPerRow != bytesPerRow || bytes > buffer.size()) {
+                    Fail("the source changed the row length within an image");
+                    return;
+                }
+                if (rows.size() < end)
+                    rows.resize(end);
+                memcpy(&rows[size_t(strip.YOffset) * bytesPerRow], buffer.data(), bytes);
+                totalRows = std::max<int>(totalRows, strip.YOffset + strip.Rows);
+                ++report_.strips;
+                if (!options_.quiet)
+                    printf("twscan: strip %d, rows %u..%u\n", report_.strips, strip.YOffset,
+                           strip.YOffset + strip.Rows - 1);
+            }
+            if (rc == TWRC_XFERDONE)
+                break;
+        }
+        std::string error;
+        if (WriteRowsAsBmp(options_.outputPath, columns, totalRows, report_.info.BitsPerPixel, rows,
+                           bytesPerRow, report_.info.XResolution.Whole, &error)) {
+            report_.imageWritten = true;
+            Log("wrote %s (%d strips)", options_.outputPath.c_str(), report_.strips);
+        } else {
+            Fail(error);
+        }
+    }
+
+    void Finish()
+    {
+        if (transferred_) {
+            TW_PENDINGXFERS pending = {};
+            if (Send(DG_CONTROL, DAT_PENDINGXFERS, MSG_ENDXFER, &pending, "ending the transfer")) {
+                report_.pendingAfterEnd = static_cast<TW_INT16>(pending.Count);
+                if (pending.Count != 0)
+                    Send(DG_CONTROL, DAT_PENDINGXFERS, MSG_RESET, &pending,
+                         "dropping the remaining transfers");
+            }
+        }
+        if (enabled_) {
+            TW_USERINTERFACE ui = {};
+            ui.hParent = window_;
+            Send(DG_CONTROL, DAT_USERINTERFACE, MSG_DISABLEDS, &ui, "disabling the source");
+        }
+        link_->Close();
+        Log("source closed");
+        DestroyWindow(window_);
+        window_ = nullptr;
+    }
+
+    const ScanOptions& options_;
+    SourceLink* link_;
+    HWND window_ = nullptr;
+    bool enabled_ = false;
+    bool transferred_ = false;
+    AcquireReport report_;
+};
+
+}  // namespace
+
+AcquireReport AcquireOnePage(const ScanOptions& options, SourceLink* link)
+{
+    return Acquisition(options, link).Run();
+}
