@@ -19,9 +19,6 @@ static TW_UINT16 NotBuiltYet(const char* handler)
 #define NOT_BUILT(name) \
     TW_UINT16 name(pTW_IDENTITY, TW_UINT16, TW_MEMREF) { return NotBuiltYet(#name); }
 
-NOT_BUILT(OnOpenDS)
-NOT_BUILT(OnCloseDS)
-NOT_BUILT(OnCapability)
 NOT_BUILT(OnEnableDS)
 NOT_BUILT(OnDisableDS)
 NOT_BUILT(OnProcessEvent)

@@ -10,6 +10,17 @@
 
 enum { PATH_BUFFER_SIZE = 260 };
 
+// Stand-in for the application framework's two per-module strings: the help file
+// it opens and the profile file its profile functions use. While the source is
+// open they point at SourceApp's own buffers; the framework's values are kept
+// aside and given back at close.
+#define kFrameworkHelpDefault    "kestrel.hlp"
+#define kFrameworkProfileDefault "kestrel.INI"
+struct FrameworkStrings {
+    const char* helpFilePath = kFrameworkHelpDefault;
+    const char* profileName = kFrameworkProfileDefault;
+};
+
 struct SourceApp {
     SourceApp();
     ~SourceApp() = default;
@@ -29,6 +40,10 @@ struct SourceApp {
     char profileName[PATH_BUFFER_SIZE] = "";
     char messageBoxTitle[64] = "";
     HWND parentWindow = nullptr;
+    FrameworkStrings framework;        // the strings in force
+    FrameworkStrings savedFramework;   // the framework's own, while ours are in force
+    bool frameworkSaved = false;
+    uint32_t hostQuirks = 0;           // HOST_QUIRK_* bits of the host (host_rules.h)
 
     // Values behind the transfer capabilities
     int16_t xferCount = -1;
