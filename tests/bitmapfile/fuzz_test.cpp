@@ -1,0 +1,160 @@
+// Many damaged BMP files, generated from good ones by a fixed pseudo-random
+// sequence, go through every step of TBitmapFile. Each must end in a clear
+// error code or a consistent result, with the file closed afterwards.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "bmp_builder.h"
+#include "scan/bitmap_file.h"
+
+using namespace bmptest;
+
+namespace {
+
+class ThumbFile : public TBitmapFile {
+public:
+    using TBitmapFile::CreateThumbNail;
+};
+
+std::vector<std::vector<uint8_t>> Seeds()
+{
+    Random random(2024);
+    Layout topDown;
+    topDown.topDown = true;
+    Layout core;
+    core.coreHeader = true;
+    return {
+        Encode(RandomPicture(23, 9, 1, random)),
+        Encode(RandomPicture(17, 12, 4, random)),
+        Encode(RandomPicture(31, 5, 8, random), topDown),
+        Encode(RandomPicture(9, 14, 24, random)),
+        Encode(RandomPicture(12, 6, 8, random), core),
+        Encode(RandomPicture(7, 7, 24, random), core),
+    };
+}
+
+// Header fields worth pushing to the extremes.
+const size_t kFieldOffsets[] = {2, 10, 14, 18, 22, 26, 28, 30, 34, 38, 46, 50};
+
+uint32_t Interesting(Random& random, size_t fileSize)
+{
+    switch (random.Below(10)) {
+    case 0: return 0;
+    case 1: return 1;
+    case 2: return 0xFFFFFFFFu;
+    case 3: return 0x7FFFFFFFu;
+    case 4: return 0x80000000u;
+    case 5: return static_cast<uint32_t>(fileSize + random.Below(9)) - 4;
+    case 6: return random.Below(2000);
+    case 7: return 12;
+    case 8: return 40;
+    default: return random.Next();
+    }
+}
+
+std::vector<uint8_t> Mutate(std::vector<uint8_t> b, Random& random)
+{
+    const int steps = 1 + random.Below(3);
+    for (int s = 0; s < steps; ++s) {
+        switch (random.Below(5)) {
+        case 0: {  // flip bytes near the headers
+            const int flips = 1 + random.Below(6);
+            for (int i = 0; i < flips && !b.empty(); ++i)
+                b[random.Below(static_cast<uint32_t>(std::min<size_t>(b.size(), 120)))] ^=
+                    static_cast<uint8_t>(1 + random.Below(255));
+            break;
+        }
+        case 1:
+        case 2: {  // a header field set to an extreme
+            const size_t at = kFieldOffsets[random.Below(sizeof kFieldOffsets / sizeof kFieldOffsets[0])];
+            if (at + 4 <= b.size()) {
+                if (at == 26 || at == 28)
+                    Put16(b, at, static_cast<uint16_t>(Interesting(random, b.size())));
+                else
+                    Put32(b, at, Interesting(random, b.size()));
+            }
+            break;
+        }
+        case 3:  // cut short
+            b.resize(random.Below(static_cast<uint32_t>(b.size() + 1)));
+            break;
+        default:  // trailing bytes
+            for (uint32_t n = random.Below(64); n > 0; --n)
+                b.push_back(static_cast<uint8_t>(random.Next()));
+            break;
+        }
+    }
+    return b;
+}
+
+}  // namespace
+
+TEST(BitmapFileFuzz, DamagedFilesFailCleanlyOrGiveConsistentResults)
+{
+    const auto seeds = Seeds();
+    Random random(77);
+    TempFile file("fuzz");
+    int opened = 0, thumbnails = 0;
+    int codes[6] = {};
+
+    for (int round = 0; round < 1500; ++round) {
+        const auto bytes = Mutate(seeds[round % seeds.size()], random);
+        ASSERT_TRUE(file.Write(bytes));
+        SCOPED_TRACE("round " + std::to_string(round) + ", " + std::to_string(bytes.size()) + " bytes");
+
+        ThumbFile f;
+        const int ok = f.Open(file.Path(), CFile::modeRead | CFile::shareDenyWrite, nullptr);
+        const ERRORCODE code = f.GetErrorCode();
+        ASSERT_GE(code, BMPERR_NONE);
+        ASSERT_LE(code, BMPERR_COLORDEPTH);
+        ASSERT_NE(code, BMPERR_NOTOPENED);
+        ASSERT_EQ(ok != 0, code == BMPERR_NONE);
+        ++codes[code];
+
+        CBitmap* bitmap = f.CreateCBitmap(nullptr, 0);
+        LOGPALETTE* palette = f.CreateLogPalette();
+        std::vector<RGBTRIPLE> buffer(100 * 100);
+        const long size = f.CreateThumbNail(nullptr, buffer.data());
+
+        if (code != BMPERR_NONE) {
+            ASSERT_EQ(bitmap, nullptr);
+            ASSERT_EQ(palette, nullptr);
+            ASSERT_EQ(size, 0);
+            ASSERT_EQ(f.GetXrel(), 0);
+        } else {
+            ++opened;
+            const BITMAPINFOHEADER* h = f.GetBITMAPINFOHEADER();
+            ASSERT_EQ(h->biSize, 40u);
+            ASSERT_TRUE((h->biBitCount >= 1 && h->biBitCount <= 8) || h->biBitCount == 24);
+            ASSERT_GT(f.GetWidth(), 0);
+            ASSERT_GT(f.GetHeight(), 0);
+            ASSERT_LE(h->biClrUsed, 256u);
+            ASSERT_EQ(f.GetFileLength(), static_cast<long>(bytes.size()));
+            ASSERT_NE(palette, nullptr);
+            ASSERT_LE(palette->palNumEntries, 256);
+            if (size != 0) {
+                ++thumbnails;
+                ASSERT_NE(bitmap, nullptr);
+                const long w = size & 0xFFFF, ht = size >> 16;
+                ASSERT_GE(w, 1);
+                ASSERT_LE(w, 88);
+                ASSERT_GE(ht, 1);
+                ASSERT_LE(ht, 88);
+                // Rows below the shadow stay white.
+                for (int i = (ht + 12) * 100; i < 100 * 100; ++i)
+                    ASSERT_EQ(buffer[i].rgbtGreen, 255);
+            }
+        }
+        ASSERT_TRUE(file.Deletable()) << "the file was left open";
+    }
+    // The damage must reach every check, and some files must survive it.
+    EXPECT_GT(codes[BMPERR_NOTBITMAP], 100);
+    EXPECT_GT(codes[BMPERR_COMPRESSED], 10);
+    EXPECT_GT(codes[BMPERR_COLORDEPTH], 10);
+    EXPECT_GT(opened, 100);
+    EXPECT_GT(thumbnails, 100);
+}
