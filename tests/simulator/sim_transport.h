@@ -1,0 +1,133 @@
+// Test-side framing of the two drivers' transports, built from the wire format the
+// drivers document, plus small helpers to drive a simulated device through the seam.
+#pragma once
+
+#include "scansim.h"
+#include "usb_device.h"
+
+#include <gtest/gtest.h>
+
+#include <stdint.h>
+#include <stdio.h>
+#include <string>
+#include <vector>
+
+namespace simtest {
+
+enum : uint8_t { W_ONE = 0x00, R_ONE = 0x01, W_INC = 0x02, R_INC = 0x03 };
+
+inline HANDLE openDevice(int index)
+{
+    char name[32];
+    snprintf(name, sizeof name, "\\\\.\\usbscan%d", index);
+    return UsbDevOpen(name);
+}
+
+// plover: 60-byte chunks, collected until the transfer holds 191 bytes or more.
+inline void ploverWrite(HANDLE h, uint8_t reg, const uint8_t* data, uint32_t count, bool inc)
+{
+    std::vector<uint8_t> transfer;
+    uint32_t done = 0;
+    while (done < count) {
+        uint32_t n = count - done < 60 ? count - done : 60;
+        transfer.push_back(inc ? W_INC : W_ONE);
+        transfer.push_back(uint8_t(inc ? reg + done : reg));
+        transfer.push_back(uint8_t(n >> 8));
+        transfer.push_back(uint8_t(n));
+        transfer.insert(transfer.end(), data + done, data + done + n);
+        done += n;
+        if (transfer.size() >= 191 || done == count) {
+            uint32_t written = 0;
+            UsbDevWrite(h, transfer.data(), uint32_t(transfer.size()), &written);
+            transfer.clear();
+        }
+    }
+}
+
+// wren: chunks collected until the transfer holds at least (length - 59) bytes.
+inline void wrenWrite(HANDLE h, uint8_t reg, const uint8_t* data, uint32_t count, bool inc)
+{
+    std::vector<uint8_t> transfer;
+    uint32_t done = 0;
+    int64_t threshold = int64_t(count) - 59;
+    while (done < count) {
+        uint32_t n = count - done < 60 ? count - done : 60;
+        transfer.push_back(inc ? W_INC : W_ONE);
+        transfer.push_back(uint8_t(inc ? reg + done : reg));
+        transfer.push_back(uint8_t(n >> 8));
+        transfer.push_back(uint8_t(n));
+        transfer.insert(transfer.end(), data + done, data + done + n);
+        done += n;
+        if (int64_t(transfer.size()) >= threshold || done == count) {
+            uint32_t written = 0;
+            UsbDevWrite(h, transfer.data(), uint32_t(transfer.size()), &written);
+            transfer.clear();
+        }
+    }
+}
+
+inline void writeReg(HANDLE h, uint8_t reg, uint8_t value) { ploverWrite(h, reg, &value, 1, false); }
+
+// plover: chunks of at most 63488 bytes, one header per chunk. Returns the bytes received.
+inline uint32_t ploverRead(HANDLE h, uint8_t reg, uint8_t* buffer, uint32_t count, bool inc)
+{
+    uint32_t got = 0;
+    while (got < count) {
+        uint32_t n = count - got < 0xF800 ? count - got : 0xF800;
+        uint8_t header[4] = {inc ? R_INC : R_ONE, uint8_t(inc ? reg + got : reg), uint8_t(n >> 8),
+                             uint8_t(n)};
+        uint32_t written = 0, received = 0;
+        UsbDevWrite(h, header, 4, &written);
+        UsbDevRead(h, buffer + got, n, &received);
+        got += received;
+        if (received < n)
+            break;
+    }
+    return got;
+}
+
+inline uint8_t readReg(HANDLE h, uint8_t reg)
+{
+    uint8_t v = 0xEE;
+    ploverRead(h, reg, &v, 1, false);
+    return v;
+}
+
+// The recorded transfers of the log, as text lines ("W 02 00 ...", "R 100/100").
+inline std::vector<std::string> logLines()
+{
+    std::vector<char> text(scansim_log_text(nullptr, 0));
+    scansim_log_text(text.data(), uint32_t(text.size()));
+    std::vector<std::string> lines;
+    std::string current;
+    for (char c : text) {
+        if (c == '\n') {
+            lines.push_back(current);
+            current.clear();
+        } else if (c) {
+            current += c;
+        }
+    }
+    return lines;
+}
+
+inline std::string hexLine(const char* prefix, const std::vector<uint8_t>& bytes)
+{
+    std::string s = prefix;
+    char b[8];
+    for (uint8_t v : bytes) {
+        snprintf(b, sizeof b, " %02X", v);
+        s += b;
+    }
+    return s;
+}
+
+// A register image with set8/set16 (high byte first), written as a whole from 0x00.
+struct Regs {
+    uint8_t r[127] = {};
+    void set8(uint8_t reg, uint8_t v) { r[reg] = v; }
+    void set16(uint8_t reg, uint16_t v) { r[reg] = uint8_t(v >> 8); r[reg + 1] = uint8_t(v); }
+    void write(HANDLE h) const { ploverWrite(h, 0x00, r, sizeof r, true); }
+};
+
+} // namespace simtest
