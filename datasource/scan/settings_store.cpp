@@ -38,10 +38,8 @@ std::string CurrentSetSection(const char* profile, const char* setName)
     return std::string(name) + "_SET";
 }
 
-// Reads a key as a signed 16-bit decimal number. A missing or empty key, text that
-// is not a whole decimal number ("abc", "12abc", "0x10") and numbers that do not fit
-// in 16 bits all give false, so the caller uses the key's default.
-static bool ReadNumber(const char* section, const char* key, const char* profile, int16_t* value)
+bool ReadProfileNumber(const char* section, const char* key, const char* profile,
+                       int16_t* value)
 {
     if (!HasProfile(profile))
         return false;
@@ -73,15 +71,15 @@ static void LoadKey(ScanSettings& settings, const SettingKey& key, const char* s
     case KeyRule::WrittenOnly:
         return;
     case KeyRule::Any:
-        ReadNumber(section, key.name, profile, &value);
+        ReadProfileNumber(section, key.name, profile, &value);
         break;
     case KeyRule::Limited:
-        if (ReadNumber(section, key.name, profile, &value) &&
+        if (ReadProfileNumber(section, key.name, profile, &value) &&
             (value < key.minimum || value > key.maximum))
             value = key.replacement;
         break;
     case KeyRule::DriverResolution:
-        if (ReadNumber(section, key.name, profile, &value) &&
+        if (ReadProfileNumber(section, key.name, profile, &value) &&
             (value < minResolution || value > maxResolution))
             value = key.replacement;
         break;

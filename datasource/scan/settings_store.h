@@ -15,6 +15,12 @@
 // "Current Setting" (default `setName`, or "Untitle" without one) followed by "_SET".
 std::string CurrentSetSection(const char* profile, const char* setName = nullptr);
 
+// Reads a key of `profile` as a signed 16-bit decimal number. False (and `value`
+// untouched) for a missing or empty key, for text that is not a whole decimal
+// number ("abc", "12abc", "0x10") and for a number that does not fit 16 bits.
+bool ReadProfileNumber(const char* section, const char* key, const char* profile,
+                       int16_t* value);
+
 // Fills `settings` from the current set of `profile`. Missing keys, values that are
 // not plain decimal numbers and numbers outside the key's range give the key
 // table's default or replacement. The driver's resolution range bounds "resolution".

@@ -25,7 +25,8 @@ static bool IsOurProduct(const TW_IDENTITY* identity)
 // Switches to a profile of the host's own when the profile in use asks for it.
 static void ApplyOemProfile(SourceApp& app)
 {
-    if (GetPrivateProfileIntA(kScanSettingsSection, "OEM", 0, app.profileName) != 1)
+    int16_t oem = 0;
+    if (!ReadProfileNumber(kScanSettingsSection, "OEM", app.profileName, &oem) || oem != 1)
         return;
     app.hostQuirks |= HOST_QUIRK_OEM_PROFILE;
     char name[PATH_BUFFER_SIZE];
@@ -42,12 +43,13 @@ TW_UINT16 OnOpenDS(pTW_IDENTITY, TW_UINT16, TW_MEMREF data)
 
     // A source already open with its driver refuses a second open.
     const bool alreadyOpen = app.openCount >= 2 && app.driver.IsLoaded();
+    bool loadedHere = false;
     if (!alreadyOpen) {
         UseSourceFiles(app);
         if (!app.driver.IsLoaded()) {
             if (HMODULE module = SelectDriverModule(app.profileName)) {
                 app.driver.Attach(module);
-                opened = true;
+                opened = loadedHere = true;
             } else {
                 DebugTrace("no driver");
                 ShowMessageBox(nullptr, "load dll failure!", "", MB_OK);
@@ -66,6 +68,13 @@ TW_UINT16 OnOpenDS(pTW_IDENTITY, TW_UINT16, TW_MEMREF data)
         app.twainState = 4;
         return TWRC_SUCCESS;
     }
+    // A refused open is not counted, and gives back a module it loaded itself: the
+    // host will not close a source it could not open, so otherwise the count would
+    // stay raised, the module would never be released, and every later open would
+    // be refused as a second one.
+    --app.openCount;
+    if (loadedHere)
+        app.driver.Release();
     app.SetCondition(TWCC_NODS);
     return TWRC_FAILURE;
 }
@@ -73,7 +82,9 @@ TW_UINT16 OnOpenDS(pTW_IDENTITY, TW_UINT16, TW_MEMREF data)
 TW_UINT16 OnCloseDS(pTW_IDENTITY, TW_UINT16, TW_MEMREF)
 {
     SourceApp& app = theApp;
-    --app.openCount;
+    // A close without an open (hosts do that after a refused open) leaves the count at 0.
+    if (app.openCount > 0)
+        --app.openCount;
     if (app.driver.IsLoaded() && app.openCount <= 0)
         app.driver.Release();
     app.twainState = 3;

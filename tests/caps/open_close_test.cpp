@@ -122,7 +122,7 @@ TEST_F(OpenCloseTest, NoLoadableModuleFailsWithTheLoadFailureMessage)
 
     EXPECT_EQ(host.Open(), TWRC_FAILURE);
     EXPECT_EQ(theApp.twainState, 3);
-    EXPECT_EQ(theApp.openCount, 1);
+    EXPECT_EQ(theApp.openCount, 0);  // a refused open is not counted
     EXPECT_FALSE(theApp.driver.IsLoaded());
     EXPECT_EQ(host.Condition(), TWCC_NODS);
     ASSERT_EQ(TraceRecorder::Messages().size(), 1u);
@@ -133,8 +133,16 @@ TEST_F(OpenCloseTest, NoLoadableModuleFailsWithTheLoadFailureMessage)
     // The settings are read all the same.
     EXPECT_EQ(theApp.settings.resolution, 300);
     EXPECT_EQ(theApp.settings.right, 220);
-    host.Close();
+    host.Close();  // a close after the refused open keeps the count at 0
     EXPECT_EQ(theApp.openCount, 0);
+
+    // Once the module can be loaded, the source opens and closes normally.
+    TestDriverModule full("full");
+    Drivers({"testdrv_full.dll"});
+    ASSERT_EQ(host.Open(), TWRC_SUCCESS);
+    EXPECT_EQ(theApp.openCount, 1);
+    host.Close();
+    EXPECT_FALSE(theApp.driver.IsLoaded());
 }
 
 TEST_F(OpenCloseTest, WithoutADriversSectionPloverIsLoadedIfTheLoaderFindsIt)
@@ -173,20 +181,20 @@ TEST_F(OpenCloseTest, SecondOpenFailsAndTheDriverStaysUntilTheLastClose)
     EXPECT_EQ(host.Open(), TWRC_FAILURE);
     EXPECT_EQ(host.Condition(), TWCC_NODS);
     EXPECT_EQ(theApp.twainState, 3);
-    EXPECT_EQ(theApp.openCount, 2);
+    EXPECT_EQ(theApp.openCount, 1);  // the refused open is not counted
     EXPECT_EQ(theApp.driver.module, full.Handle());
     EXPECT_EQ(full.Calls(), "IO_HasScanner;IO_ResolutionInfo;IO_ResolutionInfo;");
     // Every open reads the settings and resets the transfer values.
     EXPECT_EQ(theApp.settings.resolution, 300);
     EXPECT_EQ(theApp.xferCount, -1);
 
-    host.Close();
-    EXPECT_EQ(theApp.openCount, 1);
-    EXPECT_TRUE(theApp.driver.IsLoaded());
+    // Closing the first open releases the driver; the source can be opened again.
     host.Close();
     EXPECT_EQ(theApp.openCount, 0);
     EXPECT_FALSE(theApp.driver.IsLoaded());
     EXPECT_STREQ(theApp.framework.profileName, kFrameworkProfileDefault);
+    ASSERT_EQ(host.Open(), TWRC_SUCCESS);
+    host.Close();
 }
 
 TEST_F(OpenCloseTest, OnlyThisSourcesProductNameIsOpened)
@@ -198,9 +206,8 @@ TEST_F(OpenCloseTest, OnlyThisSourcesProductNameIsOpened)
     EXPECT_EQ(host.Open(), TWRC_FAILURE);
     EXPECT_EQ(host.Condition(), TWCC_NODS);
     EXPECT_EQ(theApp.twainState, 3);
-    EXPECT_EQ(theApp.driver.module, full.Handle());  // stays loaded
-    host.Close();
-    EXPECT_FALSE(theApp.driver.IsLoaded());
+    EXPECT_EQ(theApp.openCount, 0);
+    EXPECT_FALSE(theApp.driver.IsLoaded());  // the module this open loaded is given back
 
     strcpy(host.Source().ProductName, "zureruri ZEDU");
     EXPECT_EQ(host.Open(), TWRC_SUCCESS);
@@ -253,12 +260,15 @@ TEST_F(OpenCloseTest, OemProfileIsNamedAfterTheHost)
     EXPECT_STREQ(theApp.profileName, "Fenwick.INI");
     abc.Close();
 
-    // OEM other than 1 keeps the shared profile.
-    caps::WriteKey("Scan Settings", "OEM", "2");
-    ASSERT_EQ(abc.Open(), TWRC_SUCCESS);
-    EXPECT_STREQ(theApp.profileName, "Fenwick.INI");
-    EXPECT_FALSE(theApp.hostQuirks & HOST_QUIRK_OEM_PROFILE);
-    abc.Close();
+    // OEM other than the number 1 keeps the shared profile.
+    for (const char* oem : {"2", "1abc", "one"}) {
+        SCOPED_TRACE(oem);
+        caps::WriteKey("Scan Settings", "OEM", oem);
+        ASSERT_EQ(abc.Open(), TWRC_SUCCESS);
+        EXPECT_STREQ(theApp.profileName, "Fenwick.INI");
+        EXPECT_FALSE(theApp.hostQuirks & HOST_QUIRK_OEM_PROFILE);
+        abc.Close();
+    }
 }
 
 TEST_F(OpenCloseTest, HostRulesAreRecordedFromTheProductName)
