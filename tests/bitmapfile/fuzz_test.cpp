@@ -151,6 +151,11 @@ TEST(BitmapFileFuzz, DamagedFilesFailCleanlyOrGiveConsistentResults)
         }
         ASSERT_TRUE(file.Deletable()) << "the file was left open";
     }
+    RecordProperty("opened", opened);
+    RecordProperty("thumbnails", thumbnails);
+    RecordProperty("not_bitmap", codes[BMPERR_NOTBITMAP]);
+    RecordProperty("compressed", codes[BMPERR_COMPRESSED]);
+    RecordProperty("colour_depth", codes[BMPERR_COLORDEPTH]);
     // The damage must reach every check, and some files must survive it.
     EXPECT_GT(codes[BMPERR_NOTBITMAP], 100);
     EXPECT_GT(codes[BMPERR_COMPRESSED], 10);

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "bmp_builder.h"
@@ -265,4 +266,27 @@ TEST(BitmapThumbnail, NothingWithoutLoadedPixelsOrForAnotherDepth)
     TempFile bigger("nothumb2", Encode(Patterned(400, 400, 8, 15)));
     ASSERT_TRUE(f.Open(bigger.Path(), CFile::modeRead, nullptr));
     EXPECT_EQ(f.CreateThumbNail(nullptr, buffer.data()), 0);
+}
+
+TEST(BitmapThumbnail, DepthsWithoutAShrinkGiveNoThumbnail)
+{
+    // 2 and 6 bits per pixel pass Open but no reduction reads them.
+    for (int bits : {2, 6}) {
+        Picture p;
+        p.width = 10;
+        p.height = 4;
+        p.bits = bits;
+        p.pixels.assign(40, 0);
+        TempFile file("depth" + std::to_string(bits), Encode(p));
+        ThumbFile f;
+        ASSERT_TRUE(f.Open(file.Path(), CFile::modeRead, nullptr)) << bits;
+        EXPECT_EQ(f.GetColorNum(), 1 << bits);
+        f.CreateCBitmap(nullptr, 0);
+        std::vector<RGBTRIPLE> buffer(100 * 100, RGBTRIPLE{9, 9, 9});
+        EXPECT_EQ(f.CreateThumbNail(nullptr, buffer.data()), 0) << bits;
+        EXPECT_EQ(buffer[0].rgbtRed, 9);
+        LOGPALETTE* palette = f.CreateLogPalette();
+        ASSERT_NE(palette, nullptr);
+        EXPECT_EQ(palette->palNumEntries, 1 << bits);
+    }
 }
