@@ -120,8 +120,14 @@ IO_EXPORT int IO_StartScanPage(ScanSettings* settings, int* width, int* height)
     PageSize(settings, width, height);
     g_pageWidth = *width;
     g_pageHeight = *height;
+    // A page whose size is not reported still has the size of its area.
+    if (g_pageWidth <= 0 || g_pageHeight <= 0) {
+        g_pageWidth = (settings->right - settings->left) * settings->resolution / 100;
+        g_pageHeight = (settings->bottom - settings->top) * settings->resolution / 100;
+    }
     g_nextLine = 0;
     g_control.linesDelivered = 0;
+    g_control.blockCalls = 0;
     return g_control.startScanPage;
 }
 #endif
@@ -201,6 +207,11 @@ IO_EXPORT short IO_GetImageBlock(unsigned char* buffer, short linesWanted,
                                  ScanSettings* settings, int width, int pageHeight)
 {
     Record("IO_GetImageBlock");
+    if (g_control.blockCalls < static_cast<int>(sizeof(g_control.linesAsked) / sizeof(short)))
+        g_control.linesAsked[g_control.blockCalls] = linesWanted;
+    ++g_control.blockCalls;
+    if (g_control.onBlock)
+        g_control.onBlock(g_nextLine, g_control.onBlockContext);
     if (g_control.failAtLine >= 0 && g_nextLine >= g_control.failAtLine)
         return g_control.failCode;
     int lastLine = g_pageHeight;
@@ -218,7 +229,7 @@ IO_EXPORT short IO_GetImageBlock(unsigned char* buffer, short linesWanted,
     }
     g_nextLine += count;
     g_control.linesDelivered = g_nextLine;
-    return static_cast<short>(count);
+    return static_cast<short>(count + g_control.overCount);
 }
 #endif
 

@@ -37,8 +37,19 @@ struct TestDriverControl {
     int failAtLine = -1;
     short failCode = -1;
 
+    // Garbage counts: `overCount` is added to every line count IO_GetImageBlock
+    // returns (a driver claiming more lines than it was asked for).
+    short overCount = 0;
+
+    // Called at the start of every IO_GetImageBlock with the next line of the page,
+    // so a test can act between two blocks (look at or cancel the progress window).
+    void (*onBlock)(int nextLine, void* context) = nullptr;
+    void* onBlockContext = nullptr;
+
     // What the driver saw
     int linesDelivered = 0;
+    int blockCalls = 0;
+    short linesAsked[64] = {};   // linesWanted of the first 64 IO_GetImageBlock calls
     int lastCalibrateArgument = 0;
     short lastCapabilityAsked = 0;
     ScanSettings lastSettings = {};
