@@ -10,7 +10,7 @@
 const SettingKey kSettingKeys[] = {
     WRITTEN("scan mode", 0),
     WRITTEN("scan size", 1),
-    { "resolution", 2, KeyRule::DriverResolution, 300, 50, 200, 300 },
+    { "resolution", 2, KeyRule::DriverResolution, 300, 0, 0, 300 },  // range from the driver
     LIMITED("A_bright",    3, 0, -100, 100, 0),
     LIMITED("R_bright",    8, 0, -100, 100, 0),
     LIMITED("G_bright",   13, 0, -100, 100, 0),
