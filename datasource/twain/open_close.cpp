@@ -82,7 +82,7 @@ TW_UINT16 OnOpenDS(pTW_IDENTITY, TW_UINT16, TW_MEMREF data)
 TW_UINT16 OnCloseDS(pTW_IDENTITY, TW_UINT16, TW_MEMREF)
 {
     SourceApp& app = theApp;
-    // A close without an open (hosts do that after a refused open) leaves the count at 0.
+    // A close that matches no counted open (one after a refused open) keeps the count at 0.
     if (app.openCount > 0)
         --app.openCount;
     if (app.driver.IsLoaded() && app.openCount <= 0)
