@@ -45,7 +45,7 @@ int ScanErrorTextNumber(int code)
 
 bool GetScanErrorCode(int code, char* text)
 {
-    if (code >= SCAN_SUCCESS)
+    if (code >= SCAN_SUCCESS || !text)
         return false;
     if (code < 0)
         CopyText(text, "coding error GetScanErrorCode()");

@@ -21,7 +21,8 @@ enum { SCAN_MESSAGE_BUFFER_SIZE = 369 };
 
 // Codes 0..9: copies the message of the current language into `text` (at most
 // SCAN_MESSAGE_BUFFER_SIZE bytes) and returns true. Codes 10 and above: leaves
-// `text` alone, false. Negative codes: a fixed "coding error" text, true.
+// `text` alone, false. Negative codes: a fixed "coding error" text, true. A NULL
+// `text` receives nothing: false.
 bool GetScanErrorCode(int code, char* text);
 
 // Number of the text-table entry that carries the message of code 0..9; 0 otherwise.

@@ -133,9 +133,9 @@ int ScanToBmpFile(DriverBinding& driver, HWND owner, const char* path, ScanSetti
     int result = SCAN_SUCCESS;
     int done = 0;
     {
-        // The owner stays disabled for exactly the lifetime of the progress window.
-        if (owner)
-            EnableWindow(owner, FALSE);
+        // The owner stays disabled for exactly the lifetime of the progress window;
+        // one that was disabled already (under a modal window) is left so.
+        const bool ownerWasEnabled = owner && !EnableWindow(owner, FALSE);
         auto progressWindow = std::make_unique<ScanProgressDialog>(
             owner, IDD_SCAN_PROGRESS, settings->mode, showIndicators, g.width, g.height,
             g.linesPerBlock);
@@ -181,7 +181,7 @@ int ScanToBmpFile(DriverBinding& driver, HWND owner, const char* path, ScanSetti
             result = SCAN_DISK_ERROR;
         free(buffer);
         // Enabled before the progress window goes, so activation returns to the owner.
-        if (owner)
+        if (ownerWasEnabled)
             EnableWindow(owner, TRUE);
         progressWindow.reset();
     }

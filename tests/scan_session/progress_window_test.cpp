@@ -9,6 +9,7 @@
 #include "session_fixture.h"
 #include "ui/progress_dialog.h"
 #include "ui/resource.h"
+#include "ui/text_table.h"
 
 namespace {
 
@@ -310,6 +311,50 @@ TEST_F(ProgressWindow, EnterEscapeAndCloseBoxCancelBetweenBlocks)
         EXPECT_EQ(FindProgressWindow(), nullptr);
         Control().ClearCalls();
     }
+}
+
+TEST_F(ProgressWindow, CancelCaptionAndTitleInTheInterfaceLanguage)
+{
+    LanguageId = LANGUAGE_JAPANESE;
+    ScanProgressDialog dialog(owner_, IDD_SCAN_PROGRESS, MODE_GRAY, true, 40, 30, 10);
+    LanguageId = LANGUAGE_ENGLISH;
+    ASSERT_NE(dialog.Window(), nullptr);
+    wchar_t caption[32] = L"";
+    GetDlgItemTextW(dialog.Window(), IDCANCEL, caption, 32);
+    EXPECT_STREQ(caption, L"\u30AD\u30E3\u30F3\u30BB\u30EB");   // "Cancel" in Japanese
+    wchar_t title[32] = L"";
+    GetWindowTextW(dialog.Window(), title, 32);
+    EXPECT_STREQ(title, L"Zureruri Zedu");
+}
+
+void QuitAtSecondBlock(int nextLine, void* context)
+{
+    auto* posted = static_cast<bool*>(context);
+    if (!*posted && nextLine > 0) {
+        PostQuitMessage(3);
+        *posted = true;
+    }
+}
+
+TEST_F(ProgressWindow, QuitRequestEndsThePageAndStaysForTheHost)
+{
+    bool posted = false;
+    Control().pageWidth = 220;
+    Control().pageHeight = 600;
+    Control().onBlock = QuitAtSecondBlock;
+    Control().onBlockContext = &posted;
+    EXPECT_EQ(Scan(true, owner_), SCAN_CANCELLED);
+    EXPECT_FALSE(file_.Exists());
+    MSG message;
+    ASSERT_TRUE(PeekMessageW(&message, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
+    EXPECT_EQ(message.wParam, 3u);
+}
+
+TEST_F(ProgressWindow, OwnerDisabledBeforehandStaysDisabled)
+{
+    EnableWindow(owner_, FALSE);
+    ASSERT_EQ(Scan(true, owner_), SCAN_SUCCESS);
+    EXPECT_FALSE(IsWindowEnabled(owner_));
 }
 
 } // namespace
