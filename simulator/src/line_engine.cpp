@@ -1,15 +1,19 @@
 // The image data port: line shape from the window and divider registers, optics of
 // the sensor over the sheet, the analog stage, chip shading, gamma and packing.
 //
-// Line shape: the window runs from the start to the end pixel register (sensor
-// positions), the divider code of REG_PIXEL_FORMAT averages `ratio` sensor pixels per
-// output pixel, and the sheet moves `ratio` motor steps per line while
-// MOTOR_SCAN_MOTION is set (600 / ratio lines per inch).
-//   CCD kind: (end - start + 2) / ratio pixels. The line leaves far end first (red,
-//   green, blue within a pixel, samples packed most significant bit first) behind one
-//   latched byte: the byte the sensor read just past the window's end.
-//   CIS kind: ((end - start) / ratio rounded down to even) + 2 pixels, in sensor
-//   order from the window's start.
+// Every line carries its pixels in ascending sensor order, samples packed most
+// significant bit first, red, green, blue within a colour pixel. The divider code of
+// REG_PIXEL_FORMAT averages `ratio` sensor pixels per output pixel, and the sheet
+// moves `ratio` motor steps per line while MOTOR_SCAN_MOTION is set (600 / ratio
+// lines per inch). Pixel-gain and pixel-offset word i applies to output pixel i.
+//   CCD kind: (end - start + 2) / ratio pixels. The card passes face down, so
+//   ascending sensor positions run from the card's right edge to its left (sensor
+//   position 24 + a sees the card at x = 1320 - a, in 1/600 inch). The line leaves
+//   delayed by 8 - (bits per pixel) bits (advanced, when negative): reversing a
+//   block byte by byte, one byte offset, gives upright lines with left-to-right
+//   blue-green-red pixels and 1-bit pixels leftmost in the most significant bit.
+//   CIS kind: ((end - start) / ratio rounded down to even) + 2 pixels, face up
+//   (sensor position 15 + s sees x = s - 18), no delay: lines come out as they are.
 #include "device.h"
 
 #include <algorithm>
@@ -50,11 +54,11 @@ LineFormat Device::computeLineFormat() const
     f.ratio = kRatio[format & PIXEL_FORMAT_DIVIDER];
     f.bits = bitsOf(format);
     f.channels = (channelMode == CHANNELS_COLOR || channelMode == CHANNELS_COLOR_ALT) ? 3 : 1;
-    int span = geometry_.pipelineByte ? f.end - f.start + 2 : f.end - f.start;
+    int span = geometry_.ccdLineRule ? f.end - f.start + 2 : f.end - f.start;
     if (span <= 0)
         return f.pixels = 0, f.bytes = 0, f;
     f.pixels = int(floor(span / f.ratio + 1e-9));
-    if (!geometry_.pipelineByte)
+    if (!geometry_.ccdLineRule)
         f.pixels = (f.pixels & ~1) + 2;
     f.pixels = std::min(f.pixels, kMaxPixels);
     f.bytes = uint32_t((int64_t(f.pixels) * f.channels * f.bits + 7) / 8);
@@ -97,8 +101,8 @@ double Device::analogSample(int position, double row, int channel) const
     if (s < 0 || s >= geometry_.pixelCount)
         return geometry_.darkBase; // shielded pixels: dark level only
     double reflect[3] = {kBacking, kBacking, kBacking};
-    int x = s - geometry_.sheetOrigin;
-    if (x < 0)
+    int x = geometry_.faceDown ? geometry_.sheetOrigin - s : s - geometry_.sheetOrigin;
+    if (!geometry_.faceDown && x < 0)
         reflect[0] = reflect[1] = reflect[2] = 0.0; // the frame beside the paper guide
     else if (paper_.present() && row >= 0)
         sheet_.reflectance(x, int(floor(row)), reflect);
@@ -122,37 +126,57 @@ uint16_t Device::chipPipeline(double analog, int group, int tc) const
     return uint16_t(std::min(65535.0, x));
 }
 
+namespace {
+
+// Overlaps of [from, from + width) with the unit cells it touches.
+void boxCells(double from, double width, std::vector<std::pair<int, double>>& cells)
+{
+    cells.clear();
+    double to = from + width;
+    for (int c = int(floor(from + 1e-9)); c < to - 1e-9; ++c) {
+        double w = std::min<double>(to, c + 1) - std::max<double>(from, c);
+        if (w > 1e-9)
+            cells.push_back({c, w});
+    }
+}
+
+} // namespace
+
 void Device::produceLine(std::vector<uint8_t>& out)
 {
     const LineFormat& f = format_;
-    bool farEndFirst = geometry_.pipelineByte;
-    // Groups in the order they leave the chip; the CCD adds groups past the window's
-    // end until they fill the one latched byte.
-    int extra = 0;
-    if (farEndFirst)
-        for (extra = 1; (extra * f.channels * f.bits) % 8 != 0; ++extra) {
-        }
-    int groups = f.pixels + extra;
-    double row = paper_.rowAtScanLine();
-    int rows = std::max(1, int(f.ratio + 0.5));
-    bool motion = scanRegs_.get8(REG_MOTOR_CONTROL) & MOTOR_SCAN_MOTION;
-    if (!motion)
-        rows = 1;
+    const int bitsPerPixel = f.channels * f.bits;
+    const int delay = geometry_.serialDelay ? 8 - bitsPerPixel : 0;
+    // Groups before the window feed a delayed stream, groups past it an advanced one.
+    const int first = delay > 0 ? -((delay + bitsPerPixel - 1) / bitsPerPixel) : 0;
+    const int last = f.pixels + (delay < 0 ? (-delay + bitsPerPixel - 1) / bitsPerPixel : 0) + 1;
+    const bool motion = scanRegs_.get8(REG_MOTOR_CONTROL) & MOTOR_SCAN_MOTION;
 
-    std::vector<uint16_t> samples;
-    samples.reserve(size_t(groups) * f.channels);
-    for (int n = 0; n < groups; ++n) {
-        int g = farEndFirst ? groups - 1 - n : n;
-        int p0 = f.start + int(floor(g * f.ratio + 1e-9));
-        int p1 = std::max(p0 + 1, f.start + int(floor((g + 1) * f.ratio + 1e-9)));
+    std::vector<std::pair<int, double>> rows, cols;
+    boxCells(paper_.rowAtScanLine(), motion ? f.ratio : 1.0, rows);
+    std::vector<uint8_t> bits; // one entry per bit, most significant first
+    bits.reserve(size_t(last - first) * bitsPerPixel);
+    for (int g = first; g < last; ++g) {
+        boxCells(g * f.ratio, f.ratio, cols);
         for (int c = 0; c < f.channels; ++c) {
             int light = f.channels == 3 ? c : 1; // one channel: green LED and tables
-            double sum = 0;
-            for (int y = 0; y < rows; ++y)
-                for (int p = p0; p < p1; ++p)
-                    sum += analogSample(p, row + y, light);
-            double analog = sum / (rows * (p1 - p0)) + pixelNoise(lineCounter_, g * 3 + c, kNoise);
-            samples.push_back(chipPipeline(analog, g, light));
+            double sum = 0, weight = 0;
+            for (const auto& y : rows)
+                for (const auto& x : cols) {
+                    sum += y.second * x.second * analogSample(f.start + x.first, y.first, light);
+                    weight += y.second * x.second;
+                }
+            double analog = sum / weight + pixelNoise(lineCounter_, (g + 8) * 3 + c, kNoise);
+            uint16_t x16 = chipPipeline(analog, g, light);
+            uint32_t v;
+            if (f.bits == 16) {
+                v = x16;
+            } else {
+                uint8_t g8 = (*region(kGammaRegion[light]))[x16 >> 4];
+                v = uint32_t(g8) >> (8 - f.bits);
+            }
+            for (int b = f.bits - 1; b >= 0; --b)
+                bits.push_back(uint8_t((v >> b) & 1));
         }
     }
     ++lineCounter_;
@@ -160,31 +184,16 @@ void Device::produceLine(std::vector<uint8_t>& out)
     if (motion)
         paper_.step(f.ratio);
 
-    // Pack most significant bit first, then drop the head that precedes the latched byte.
-    std::vector<uint8_t> packed;
-    uint32_t acc = 0;
-    int accBits = 0;
-    for (size_t i = 0; i < samples.size(); ++i) {
-        int light = f.channels == 3 ? int(i % 3) : 1;
-        uint32_t v;
-        if (f.bits == 16) {
-            v = samples[i];
-        } else {
-            const std::vector<uint8_t>* gamma = region(kGammaRegion[light]);
-            uint8_t g8 = (*gamma)[samples[i] >> 4];
-            v = uint32_t(g8) >> (8 - f.bits);
+    size_t startBit = size_t(-delay - first * bitsPerPixel);
+    out.assign(f.bytes, 0);
+    for (uint32_t i = 0; i < f.bytes; ++i) {
+        uint8_t byte = 0;
+        for (int b = 0; b < 8; ++b) {
+            size_t at = startBit + size_t(i) * 8 + b;
+            byte = uint8_t((byte << 1) | (at < bits.size() ? bits[at] : 0));
         }
-        acc = (acc << f.bits) | v;
-        accBits += f.bits;
-        while (accBits >= 8) {
-            packed.push_back(uint8_t(acc >> (accBits - 8)));
-            accBits -= 8;
-        }
+        out[i] = byte;
     }
-    if (accBits > 0)
-        packed.push_back(uint8_t(acc << (8 - accBits)));
-    size_t head = farEndFirst ? size_t(extra) * f.channels * f.bits / 8 - 1 : 0;
-    out.assign(packed.begin() + head, packed.begin() + head + f.bytes);
 }
 
 } // namespace scansim

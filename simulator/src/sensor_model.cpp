@@ -1,17 +1,19 @@
 #include "sensor_model.h"
 
 #include <math.h>
+#include <stdlib.h>
 
 namespace scansim {
 
 namespace {
 
-//                    offset pixels origin perColour pipeline light    shares              dark      sens
-const SensorGeometry kCcd = {24, 1376, 0, true, true, 0.2661, {0.36, 0.34, 0.30}, 6.0, 6.0, 0.80, 0.20,
+// offset, pixels, origin, face down, CCD line rule, serial delay, LED per colour, light, LED shares,
+// dark base and spread, sensitivity base and spread, seed
+const SensorGeometry kCcd = {24, 1376, 1320, true, true, true, true, 0.2661, {0.36, 0.34, 0.30}, 6.0, 6.0, 0.80, 0.20,
                              0x5CA1AB1E0CCDull};
-const SensorGeometry kCis0 = {15, 2700, 18, false, false, 0.2320, {0.0, 0.0, 1.0}, 2.0, 1.5, 0.90, 0.18,
+const SensorGeometry kCis0 = {15, 2700, 18, false, false, false, false, 0.2320, {0.0, 0.0, 1.0}, 2.0, 1.5, 0.90, 0.18,
                               0xC15C15C150ull};
-const SensorGeometry kCis1 = {15, 2700, 18, false, false, 0.2320 * 0.607, {0.0, 0.0, 1.0}, 2.5, 1.5, 0.90,
+const SensorGeometry kCis1 = {15, 2700, 18, false, false, false, false, 0.2320 * 0.607, {0.0, 0.0, 1.0}, 2.5, 1.5, 0.90,
                               0.18, 0xC15C15C151ull};
 
 uint64_t splitmix(uint64_t& state)
@@ -47,14 +49,16 @@ PixelResponse makePixelResponse(Kind kind)
         r.dark[p] = float(g.darkBase + g.darkSpread * (0.6 * unit(state) + 0.4 * ripple));
         r.sensitivity[p] = float(g.sensBase + g.sensSpread * (0.7 * unit(state) + 0.3 * ripple)) - 0.1f;
     }
-    // A few columns far weaker than the rest, and one weak band; none near the sheet
-    // edge, so edge measurements see a clean step.
-    for (int k = 0; k < 14; ++k) {
-        int p = 100 + int(unit(state) * 1150);
-        r.sensitivity[p] *= 0.45f;
+    // A few streaks far weaker than the rest: bands of about 20 pixels with soft edges,
+    // so that tables averaged over neighbouring pixels still correct them. None near
+    // the sheet's edges, so edge measurements see a clean step.
+    for (int k = 0; k < 10; ++k) {
+        int centre = 130 + k * 108 + int(unit(state) * 70); // bands never overlap
+        for (int d = -12; d <= 12; ++d) {
+            double depth = d * d <= 36 ? 0.5 : 0.5 + 0.5 * (double(abs(d)) - 6.0) / 7.0;
+            r.sensitivity[centre + d] *= float(depth);
+        }
     }
-    for (int p = 700; p < 716; ++p)
-        r.sensitivity[p] *= 0.62f;
     return r;
 }
 

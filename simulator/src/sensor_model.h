@@ -12,9 +12,11 @@ enum class Kind { Ccd, Cis0, Cis1 };
 struct SensorGeometry {
     int positionOffset;  // register position of sensor pixel 0 (positions below are shielded)
     int pixelCount;      // sensor pixels
-    int sheetOrigin;     // sensor pixel that sees the sheet's left edge (x = 0)
+    int sheetOrigin;     // sensor pixel that sees the card's left edge (x = 0)
+    bool faceDown;       // the card passes face down: sensor pixels ascend from its right edge
+    bool ccdLineRule;    // (end - start + 2) / ratio pixels, else (end - start) / ratio, even, + 2
+    bool serialDelay;    // lines leave shifted by 8 - (bits per pixel) bits, see line_engine.cpp
     bool ledPerColour;   // three separately timed LEDs; otherwise one lamp on the blue timing
-    bool pipelineByte;   // a line leaves with one latched byte first and its pixels far end first
     double lightPerPeriod; // signal in 8-bit levels per LED pixel period at reflectance 1
     double ledShare[3];  // share of each LED in a line lit by all of them (sums to 1)
     double darkBase, darkSpread;
