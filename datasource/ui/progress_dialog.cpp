@@ -77,7 +77,11 @@ INT_PTR CALLBACK ScanProgressDialog::DialogProc(HWND window, UINT message, WPARA
         }
         break;
     case WM_NCDESTROY:
+        // Also reached when the owner is destroyed while a page comes in: the
+        // window is gone, and the page stops at the next update.
         SetWindowLongPtrW(window, DWLP_USER, 0);
+        self->window_ = nullptr;
+        self->cancelled_ = true;
         break;
     }
     return FALSE;

@@ -171,7 +171,8 @@ protected:
     }
     void TearDown() override
     {
-        DestroyWindow(owner_);
+        if (owner_)
+            DestroyWindow(owner_);
         SessionTest::TearDown();
     }
     HWND owner_ = nullptr;
@@ -355,6 +356,30 @@ TEST_F(ProgressWindow, OwnerDisabledBeforehandStaysDisabled)
     EnableWindow(owner_, FALSE);
     ASSERT_EQ(Scan(true, owner_), SCAN_SUCCESS);
     EXPECT_FALSE(IsWindowEnabled(owner_));
+}
+
+void DestroyOwnerAtSecondBlock(int nextLine, void* context)
+{
+    HWND* owner = static_cast<HWND*>(context);
+    if (*owner && nextLine > 0) {
+        DestroyWindow(*owner);   // takes the owned progress window with it
+        *owner = nullptr;
+    }
+}
+
+TEST_F(ProgressWindow, OwnerDestroyedDuringThePageEndsIt)
+{
+    HWND owner = owner_;
+    Control().pageWidth = 220;
+    Control().pageHeight = 600;
+    Control().onBlock = DestroyOwnerAtSecondBlock;
+    Control().onBlockContext = &owner;
+    EXPECT_EQ(Scan(true, owner_), SCAN_CANCELLED);
+    EXPECT_EQ(owner, nullptr);
+    EXPECT_FALSE(IsWindow(owner_));
+    EXPECT_FALSE(file_.Exists());
+    EXPECT_EQ(FindProgressWindow(), nullptr);
+    owner_ = nullptr;
 }
 
 } // namespace
