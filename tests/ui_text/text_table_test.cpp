@@ -143,8 +143,9 @@ TEST_F(TextTableTest, LongestTextFitsTheDocumentedBuffer)
             }
         }
     }
+    // Callers size their buffers for 368 bytes and the NUL.
+    EXPECT_LE(longest, 368u) << which;
     EXPECT_LT(longest, static_cast<size_t>(TEXT_BUFFER_SIZE)) << which;
-    EXPECT_EQ(TEXT_BUFFER_SIZE, 369);
 
     // The wide form fits a buffer of the same count, as GetTextWide promises.
     wchar_t wide[TEXT_BUFFER_SIZE];
