@@ -132,72 +132,36 @@ TEST(BitmapFileOpen, FilesThatAreNotBitmapsAreErrorThree)
         const char* name;
         std::vector<uint8_t> bytes;
     };
-    std::vector<Case> cases;
-    cases.push_back({"empty", {}});
-    cases.push_back({"short_file_header", std::vector<uint8_t>(good.begin(), good.begin() + 10)});
-    cases.push_back({"file_header_only", std::vector<uint8_t>(good.begin(), good.begin() + 14)});
-    cases.push_back({"short_info_header", std::vector<uint8_t>(good.begin(), good.begin() + 40)});
-    {
+    auto cut = [&](size_t n) { return std::vector<uint8_t>(good.begin(), good.begin() + n); };
+    auto with32 = [&](size_t at, uint32_t value) {
         auto b = good;
-        b[0] = 'X';
-        cases.push_back({"wrong_type", b});
-    }
-    {
-        auto b = good;
-        Put32(b, 14, 108);  // a later header kind
-        cases.push_back({"header_108", b});
-    }
-    {
-        auto b = good;
-        Put32(b, 14, 0);
-        cases.push_back({"header_0", b});
-    }
-    {
-        auto b = good;
-        Put32(b, 10, 30);  // pixel offset inside the 40-byte header
-        cases.push_back({"offset_inside_header", b});
-    }
-    {
-        auto b = good;
-        Put32(b, 10, 5);  // before the end of the file header
-        cases.push_back({"offset_below_14", b});
-    }
-    {
-        auto b = good;
-        Put32(b, 10, 0xFFFFFFF0u);
-        cases.push_back({"offset_past_end", b});
-    }
-    {
-        auto b = good;
-        b.resize(b.size() - 20);  // pixel lines missing
-        cases.push_back({"pixels_cut_short", b});
-    }
-    {
-        auto b = good;
-        Put32(b, 18, 0);
-        cases.push_back({"width_0", b});
-    }
-    {
-        auto b = good;
-        Put32(b, 18, 0xFFFFFFF0u);
-        cases.push_back({"width_negative", b});
-    }
-    {
-        auto b = good;
-        Put32(b, 22, 0);
-        cases.push_back({"height_0", b});
-    }
-    {
-        auto b = good;
-        Put32(b, 22, 0x80000000u);
-        cases.push_back({"height_min", b});
-    }
-    {
-        auto b = good;
-        Put32(b, 18, 0x7FFFFFFF);
-        Put32(b, 22, 0x7FFFFFFF);
-        cases.push_back({"absurd_size", b});
-    }
+        Put32(b, at, value);
+        return b;
+    };
+    auto wrongType = good;
+    wrongType[0] = 'X';
+    auto pixelsCut = good;
+    pixelsCut.resize(good.size() - 20);  // pixel lines missing
+    auto absurd = with32(18, 0x7FFFFFFF);
+    Put32(absurd, 22, 0x7FFFFFFF);
+    const std::vector<Case> cases = {
+        {"empty", {}},
+        {"short_file_header", cut(10)},
+        {"file_header_only", cut(14)},
+        {"short_info_header", cut(40)},
+        {"wrong_type", wrongType},
+        {"header_108", with32(14, 108)},  // a later header kind
+        {"header_0", with32(14, 0)},
+        {"offset_inside_header", with32(10, 30)},
+        {"offset_below_14", with32(10, 5)},
+        {"offset_past_end", with32(10, 0xFFFFFFF0u)},
+        {"pixels_cut_short", pixelsCut},
+        {"width_0", with32(18, 0)},
+        {"width_negative", with32(18, 0xFFFFFFF0u)},
+        {"height_0", with32(22, 0)},
+        {"height_min", with32(22, 0x80000000u)},
+        {"absurd_size", absurd},
+    };
     for (const Case& c : cases) {
         TBitmapFile f;
         int result = -1;
