@@ -26,17 +26,18 @@ BitmapFileAllocFn g_alloc = nullptr;
 
 // Copies share blocks and the bitmap object. Only shared ones are counted here
 // (an address that is absent has exactly one owner), so an object that is
-// never copied costs nothing.
+// never copied costs nothing. Both are kept to the end of the process, so an
+// object destroyed while the module shuts down still finds them.
 std::mutex& SharedMutex()
 {
-    static std::mutex mutex;
-    return mutex;
+    static std::mutex* mutex = new std::mutex;
+    return *mutex;
 }
 
 std::map<const void*, long>& SharedCounts()
 {
-    static std::map<const void*, long> counts;
-    return counts;
+    static auto* counts = new std::map<const void*, long>;
+    return *counts;
 }
 
 // Records one more owner; false when that cannot be recorded.
@@ -324,7 +325,7 @@ int TBitmapFile::Open(const char* path, unsigned flags, CFileException* error)
 
     // A path that does not fit the member would be reopened truncated later.
     if (!path || std::strlen(path) >= sizeof m_path) {
-        ReportOpenFailure(error, ERROR_FILENAME_EXCED_RANGE);
+        ReportOpenFailure(error, path ? ERROR_FILENAME_EXCED_RANGE : ERROR_INVALID_PARAMETER);
         return FALSE;
     }
     std::strcpy(m_path, path);
