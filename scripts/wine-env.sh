@@ -26,7 +26,7 @@ wine_env_start() {
     local reg="$build_dir/fontlink.reg"
     printf 'REGEDIT4\n\n[HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows NT\\CurrentVersion\\FontLink\\SystemLink]\n' > "$reg"
     local value
-    value=$(printf 'wqy-microhei.ttc,WenQuanYi Micro Hei\0\0' | iconv -f utf-8 -t utf-16le | od -An -tx1 | tr -s ' \n' ',,' | sed 's/^,//;s/,$//')
+    value=$(printf 'wqy-microhei.ttc,WenQuanYi Micro Hei\0\0' | od -An -tx1 | tr -s ' \n' ',,' | sed 's/^,//;s/,$//')
     for face in "Tahoma" "MS Shell Dlg" "MS Shell Dlg 2" "Microsoft Sans Serif"; do
       printf '"%s"=hex(7):%s\n' "$face" "$value" >> "$reg"
     done
@@ -43,4 +43,11 @@ wine_env_stop() {
   "$WINESERVER" -k >/dev/null 2>&1 || true
   [ -n "${XVFB_PID:-}" ] && kill "$XVFB_PID" >/dev/null 2>&1 || true
   wait "${XVFB_PID:-}" 2>/dev/null || true
+}
+
+# Unix path -> the path a Windows program in the prefix uses for it (drive Z:).
+winepath_of() {
+  local p
+  p=$(cd "$(dirname "$1")" && pwd)/$(basename "$1")
+  echo "Z:${p//\//\\}"
 }
