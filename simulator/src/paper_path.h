@@ -12,7 +12,7 @@ struct PaperGeometry {
     static constexpr double SENSOR_POSITION = -420.0; // paper sensor, 0.7 inch before the scan line
     static constexpr double INSERT_POSITION = -400.0; // a sheet pushed into the feeder
     static constexpr double READY_POSITION = 0.0;     // a drawn-in sheet waits at the scan line
-    static constexpr double EXIT_DISTANCE = 400.0;    // trailing edge this far past the scan line: out
+    static constexpr double EXIT_DISTANCE = 40.0;     // trailing edge this far past the scan line: out
     static constexpr double FEED_RATE = 4.0;          // steps per millisecond of a free run
     static constexpr uint32_t HOLD_MS = 600;          // the first free run holds the sheet at ready
 };
