@@ -101,14 +101,6 @@ TEST_F(ScanErrors, UnknownDriverValuesGiveCodeZero)
     EXPECT_NE(LogContents().find("->unknow code\r\n"), std::string::npos);
 }
 
-TEST_F(ScanErrors, OutOfMemoryValueGivesTheOutOfMemoryMessage)
-{
-    int code = SetErroecode(-9);
-    char text[SCAN_MESSAGE_BUFFER_SIZE];
-    ASSERT_TRUE(GetScanErrorCode(code, text));
-    EXPECT_STREQ(text, "Scanning is aborted due to out of memory!");
-}
-
 TEST_F(ScanErrors, LogAppendsOneLinePerEntry)
 {
     WriteLog("first");

@@ -15,21 +15,6 @@ ScanSettings Area(int mode, int resolution, int right, int bottom)
     return s;
 }
 
-TEST(ScanGeometry, DepthAndPaletteFollowTheMode)
-{
-    struct Case { int mode, bits, entries, line; };
-    for (Case c : {Case{MODE_GRAY, 8, 256, 220}, Case{MODE_BW, 1, 2, 28},
-                   Case{MODE_HALFTONE, 1, 2, 28}, Case{MODE_COLOR, 24, 0, 660}}) {
-        ScanGeometry g;
-        ASSERT_TRUE(ComputeScanGeometry(Area(c.mode, 100, 220, 360), 0, 0, false, &g));
-        EXPECT_EQ(g.width, 220);
-        EXPECT_EQ(g.height, 360);
-        EXPECT_EQ(g.bitsPerPixel, c.bits);
-        EXPECT_EQ(g.paletteEntries, c.entries);
-        EXPECT_EQ(g.bytesPerLine, c.line);
-    }
-}
-
 TEST(ScanGeometry, ThirtyBlocksWithIndicatorsAndOneLineFewerOnExactMultiples)
 {
     ScanGeometry g;
