@@ -236,3 +236,44 @@ TEST_F(Cis, PaperSensorClearsSevenTenthsOfAnInchBeforeTheLine)
     ASSERT_GE(backingAt, 0);
     EXPECT_NEAR(210, backingAt - clearedAt, 10); // 420 steps at 2 steps per line, one chunk of slack
 }
+
+TEST_F(Cis, LineOffsetCodeLiftsTheDarkLevelIntoRange)
+{
+    attach(SCANSIM_KIND_CIS0);
+    scansim_insert_card(1, SCANSIM_CARD_WHITE);
+    CisLine l;
+    l.rawPixels = 1300;
+    l.exposure = 1310; // lamp window of 10 periods: practically dark
+    l.motion = false;
+    int code = 1, tries = 0, average = 0;
+    for (; tries < 15; ++tries) {
+        l.offset = uint8_t(code < 0 ? 31 - code : code);
+        l.program(h);
+        std::vector<uint8_t> rx = lines(l, 1);
+        writeReg(h, 0x07, 0x00);
+        size_t at = std::min_element(rx.begin() + 53, rx.end() - 4) - rx.begin();
+        int sum = 0;
+        for (size_t i = at - 3; i < at + 3; ++i)
+            sum += rx[i];
+        average = sum / 6;
+        if (average >= 7 && average <= 13)
+            break;
+        code += average < 7 ? 1 : -1;
+    }
+    EXPECT_LT(tries, 15);
+    EXPECT_GT(code, 1);
+    // With that code the dark reference finds its values between 6 and 69.
+    l.program(h);
+    std::vector<uint8_t> rx = lines(l, 20);
+    writeReg(h, 0x07, 0x00);
+    int inRange = 0;
+    for (int p = 53; p < 1296; ++p)
+        inRange += rx[size_t(10) * l.bytesPerLine() + p] >= 6 && rx[size_t(10) * l.bytesPerLine() + p] <= 69;
+    EXPECT_GT(inRange, (1296 - 53) * 95 / 100);
+    // A negative code (stored as 31 - code) lowers the level again.
+    l.offset = 31 + 3;
+    l.program(h);
+    rx = lines(l, 1);
+    writeReg(h, 0x07, 0x00);
+    EXPECT_LT(*std::min_element(rx.begin() + 53, rx.end() - 4), 7);
+}
