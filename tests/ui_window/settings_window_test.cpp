@@ -1,0 +1,438 @@
+// The settings window run modally under a display, driven from its own message
+// loop: paper polling, the results of its commands, what it writes to the
+// profile, and pictures of its pages.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+#include <commctrl.h>
+#include <prsht.h>
+
+#include <string>
+
+#include "scan/settings_store.h"
+#include "support/test_driver_module.h"
+#include "support/trace_recorder.h"
+#include "twain/source_app.h"
+#include "ui/settings_resources.h"
+#include "ui/settings_sheet.h"
+#include "ui/text_table.h"
+#include "window_script.h"
+
+namespace {
+
+const char kProfile[] = "kestrel_ui_window_test.INI";
+
+int CountCalls(const std::string& calls, const char* name)
+{
+    const std::string token = std::string(name) + ";";
+    int count = 0;
+    for (size_t at = calls.find(token); at != std::string::npos; at = calls.find(token, at + 1))
+        ++count;
+    return count;
+}
+
+std::string ProfilePath()
+{
+    char folder[MAX_PATH];
+    GetWindowsDirectoryA(folder, MAX_PATH);
+    return std::string(folder) + "\\" + kProfile;
+}
+
+bool ProfileExists()
+{
+    return GetFileAttributesA(ProfilePath().c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+int StoredLanguage()
+{
+    return static_cast<int>(GetPrivateProfileIntA("MAIN", "Language", -5, kProfile));
+}
+
+std::wstring TextOf(int languageId, int number)
+{
+    wchar_t text[TEXT_BUFFER_SIZE];
+    GetTextWide(languageId, number, text, TEXT_BUFFER_SIZE);
+    return text;
+}
+
+std::wstring ControlText(HWND page, int id)
+{
+    wchar_t text[128] = L"";
+    GetDlgItemTextW(page, id, text, 128);
+    return text;
+}
+
+class SettingsWindowTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        strcpy(theApp.profileName, kProfile);
+        DeleteFileA(ProfilePath().c_str());
+        theApp.settings = ScanSettings{};
+        theApp.settings.mode = MODE_GRAY;
+        theApp.settings.resolution = 300;
+        theApp.settings.bottom = 360;
+        theApp.settings.right = 220;
+        ASSERT_TRUE(driver_.Loaded());
+        theApp.driver.Attach(LoadLibraryA(driver_.FileName()));
+        control().isPaperOn = 1;
+    }
+    void TearDown() override
+    {
+        theApp.driver.Release();
+        DeleteFileA(ProfilePath().c_str());
+        theApp.profileName[0] = 0;
+        LanguageId = LANGUAGE_ENGLISH;
+    }
+    TestDriverControl& control() { return driver_.Control(); }
+
+    TestDriverModule driver_{"full"};
+    TraceRecorder recorder_;
+};
+
+// --- Paper polling -----------------------------------------------------------
+
+TEST_F(SettingsWindowTest, SheetPresentAtOpenIsFedOnlyAfterReinsertion)
+{
+    int feedsWhilePresent = -1, feedsWhileRemoved = -1, polls = 0;
+    WindowScript script;
+    script.steps = {
+        [&](HWND) {   // the sheet lies in the feeder from the start
+            if (CountCalls(control().calls, "IO_IsPaperOn") < 4)
+                return false;
+            feedsWhilePresent = CountCalls(control().calls, "IO_FeedOn");
+            polls = CountCalls(control().calls, "IO_IsPaperOn");
+            control().isPaperOn = 0;
+            return true;
+        },
+        [&](HWND) {   // taken out
+            if (CountCalls(control().calls, "IO_IsPaperOn") < polls + 4)
+                return false;
+            feedsWhileRemoved = CountCalls(control().calls, "IO_FeedOn");
+            polls = CountCalls(control().calls, "IO_IsPaperOn");
+            control().isPaperOn = 1;
+            return true;
+        },
+        [&](HWND sheet) {   // put back, and left there for several polls
+            if (CountCalls(control().calls, "IO_IsPaperOn") < polls + 6)
+                return false;
+            PostMessageW(sheet, WM_SYSCOMMAND, SC_CLOSE, 0);
+            return true;
+        },
+    };
+    EXPECT_EQ(RunScripted(script, PAGE_CUSTOM), SETTINGS_RESULT_CANCEL);
+    EXPECT_FALSE(script.timedOut);
+    EXPECT_EQ(feedsWhilePresent, 0);
+    EXPECT_EQ(feedsWhileRemoved, 0);
+    EXPECT_EQ(CountCalls(control().calls, "IO_FeedOn"), 1) << control().calls;
+}
+
+TEST(PaperLatch, FeedsOnlyOnTheChangeFromNoPaperToPaper)
+{
+    bool feed = true;
+    EXPECT_EQ(NextPaperLatch(LATCH_UNKNOWN, true, &feed), LATCH_UNKNOWN);
+    EXPECT_FALSE(feed);
+    EXPECT_EQ(NextPaperLatch(LATCH_UNKNOWN, false, &feed), LATCH_NO_PAPER);
+    EXPECT_FALSE(feed);
+    EXPECT_EQ(NextPaperLatch(LATCH_NO_PAPER, true, &feed), LATCH_PAPER);
+    EXPECT_TRUE(feed);
+    EXPECT_EQ(NextPaperLatch(LATCH_PAPER, true, &feed), LATCH_PAPER);
+    EXPECT_FALSE(feed);
+    EXPECT_EQ(NextPaperLatch(LATCH_PAPER, false, &feed), LATCH_NO_PAPER);
+    EXPECT_FALSE(feed);
+}
+
+// --- Look of the window --------------------------------------------------------
+
+TEST_F(SettingsWindowTest, SheetButtonsAreHiddenAndTheirRowCutOff)
+{
+    bool okVisible = true, cancelVisible = true, applyVisible = true;
+    LONG bottom = 0, applyTop = -1;
+    WindowScript script;
+    script.steps = {[&](HWND sheet) {
+        okVisible = IsWindowVisible(GetDlgItem(sheet, IDOK));
+        cancelVisible = IsWindowVisible(GetDlgItem(sheet, IDCANCEL));
+        HWND apply = GetDlgItem(sheet, 0x3021);
+        applyVisible = IsWindowVisible(apply);
+        RECT window, button;
+        GetWindowRect(sheet, &window);
+        GetWindowRect(apply, &button);
+        bottom = window.bottom;
+        applyTop = button.top;
+        PostMessageW(sheet, WM_SYSCOMMAND, SC_CLOSE, 0);
+        return true;
+    }};
+    RunScripted(script, PAGE_CUSTOM);
+    EXPECT_FALSE(okVisible);
+    EXPECT_FALSE(cancelVisible);
+    EXPECT_FALSE(applyVisible);
+    EXPECT_EQ(bottom, applyTop);
+}
+
+// --- Custom Setting page: Scan, Cancel, close box, Escape, Enter -------------------
+
+TEST_F(SettingsWindowTest, ScanCopiesTheControlsSavesAndEndsWith1000)
+{
+    WindowScript script;
+    script.steps = {[&](HWND sheet) {
+        HWND page = CurrentPage(sheet);
+        SendMessageW(GetDlgItem(page, IDC_INVERT), BM_CLICK, 0, 0);
+        SendMessageW(GetDlgItem(page, IDC_BLACK_WHITE), BM_CLICK, 0, 0);
+        PostMessageW(GetDlgItem(page, IDC_SCAN), BM_CLICK, 0, 0);
+        return true;
+    }};
+    EXPECT_EQ(RunScripted(script, PAGE_CUSTOM), SETTINGS_RESULT_SCAN);
+    EXPECT_TRUE(recorder_.Messages().empty());
+    EXPECT_EQ(theApp.settings.inversion, 1);
+    EXPECT_EQ(theApp.settings.mode, MODE_BW);
+
+    ScanSettings saved = {};
+    LoadScanSettings(saved, theApp.driver, kProfile);
+    EXPECT_EQ(saved.inversion, 1);
+    EXPECT_EQ(saved.resolution, 300);
+    // The image type is written for the driver's sake but never read back.
+    EXPECT_EQ(GetPrivateProfileIntA(CurrentSetSection(kProfile).c_str(), "scan mode", -1, kProfile),
+              static_cast<UINT>(MODE_BW));
+}
+
+TEST_F(SettingsWindowTest, ScanWithoutPaperAsksUntilCancelledAndKeepsTheWindowOpen)
+{
+    control().isPaperOn = 0;
+    recorder_.AnswerForMessages() = IDCANCEL;
+    bool openAfterScan = false;
+    WindowScript script;
+    script.steps = {
+        [&](HWND sheet) {
+            PostMessageW(GetDlgItem(CurrentPage(sheet), IDC_SCAN), BM_CLICK, 0, 0);
+            return true;
+        },
+        [&](HWND sheet) {
+            openAfterScan = IsWindowVisible(sheet);
+            PostMessageW(GetDlgItem(CurrentPage(sheet), IDC_PAGE_CANCEL), BM_CLICK, 0, 0);
+            return true;
+        },
+    };
+    EXPECT_EQ(RunScripted(script, PAGE_CUSTOM), SETTINGS_RESULT_CANCEL);
+    recorder_.AnswerForMessages() = IDOK;
+    EXPECT_TRUE(openAfterScan);
+    ASSERT_EQ(recorder_.Messages().size(), 1u);
+    EXPECT_EQ(recorder_.Messages()[0].text, GetTextIn(LANGUAGE_ENGLISH, 2));
+    EXPECT_EQ(recorder_.Messages()[0].type, static_cast<unsigned>(MB_OKCANCEL));
+    EXPECT_FALSE(ProfileExists());
+}
+
+TEST_F(SettingsWindowTest, CancelCloseBoxAndEscapeEndWithMinusOneAndWriteNothing)
+{
+    const char* ways[] = {"Cancel button", "close box", "Escape"};
+    for (int way = 0; way < 3; ++way) {
+        SCOPED_TRACE(ways[way]);
+        WindowScript script;
+        script.steps = {[&](HWND sheet) {
+            HWND page = CurrentPage(sheet);
+            SendMessageW(GetDlgItem(page, IDC_INVERT), BM_CLICK, 0, 0);
+            if (way == 0)
+                PostMessageW(GetDlgItem(page, IDC_PAGE_CANCEL), BM_CLICK, 0, 0);
+            else if (way == 1)
+                PostMessageW(sheet, WM_SYSCOMMAND, SC_CLOSE, 0);
+            else
+                PressKey(VK_ESCAPE);
+            return true;
+        }};
+        EXPECT_EQ(RunScripted(script, PAGE_CUSTOM), SETTINGS_RESULT_CANCEL);
+        EXPECT_FALSE(script.timedOut);
+        EXPECT_FALSE(ProfileExists());
+    }
+    EXPECT_TRUE(recorder_.Messages().empty());
+}
+
+TEST_F(SettingsWindowTest, EnterOnTheCustomPageScansAtOnceWithoutPaperPrompts)
+{
+    control().isPaperOn = 0;
+    WindowScript script;
+    script.steps = {[&](HWND sheet) {
+        HWND page = CurrentPage(sheet);
+        SendMessageW(GetDlgItem(page, IDC_INVERT), BM_CLICK, 0, 0);
+        SetFocus(GetDlgItem(page, IDC_INVERT));
+        PressKey(VK_RETURN);
+        return true;
+    }};
+    EXPECT_EQ(RunScripted(script, PAGE_CUSTOM), SETTINGS_RESULT_SCAN);
+    EXPECT_TRUE(recorder_.Messages().empty());
+    ScanSettings saved = {};
+    LoadScanSettings(saved, theApp.driver, kProfile);
+    EXPECT_EQ(saved.inversion, 1);
+}
+
+// --- Information page ------------------------------------------------------------
+
+TEST_F(SettingsWindowTest, EnterOnTheInformationPageIsACodingErrorAndEndsWithZero)
+{
+    std::wstring model, version;
+    WindowScript script;
+    script.steps = {[&](HWND sheet) {
+        HWND page = CurrentPage(sheet);
+        model = ControlText(page, IDC_MODEL_VALUE);
+        version = ControlText(page, IDC_VERSION_VALUE);
+        PressKey(VK_RETURN);
+        return true;
+    }};
+    EXPECT_EQ(RunScripted(script, PAGE_INFO), SETTINGS_RESULT_NOTHING);
+    ASSERT_EQ(recorder_.Messages().size(), 1u);
+    EXPECT_EQ(recorder_.Messages()[0].text, "coding error #1999081101");
+    EXPECT_EQ(recorder_.Messages()[0].type, static_cast<unsigned>(MB_OK));
+    EXPECT_EQ(model, L"Zureruri Zedu");
+    EXPECT_EQ(version, L"3.00");
+    EXPECT_FALSE(ProfileExists());
+}
+
+TEST_F(SettingsWindowTest, InformationPageWithoutDriverShowsNotAvailable)
+{
+    theApp.driver.Release();
+    std::wstring model, version;
+    WindowScript script;
+    script.steps = {[&](HWND sheet) {
+        HWND page = CurrentPage(sheet);
+        model = ControlText(page, IDC_MODEL_VALUE);
+        version = ControlText(page, IDC_VERSION_VALUE);
+        PostMessageW(sheet, WM_SYSCOMMAND, SC_CLOSE, 0);
+        return true;
+    }};
+    EXPECT_EQ(RunScripted(script, PAGE_INFO), SETTINGS_RESULT_CANCEL);
+    EXPECT_EQ(model, L"N/A");
+    EXPECT_EQ(version, L"??.??");
+}
+
+// --- Language page -------------------------------------------------------------
+
+TEST_F(SettingsWindowTest, ClickingALanguagePictureStoresAndReturnsItsLanguage)
+{
+    const int flags[] = {3, 7, 0};   // Italian, Japanese, English
+    for (int n : flags) {
+        SCOPED_TRACE(n);
+        WindowScript script;
+        script.steps = {[&](HWND sheet) {
+            ClickCentre(GetDlgItem(CurrentPage(sheet, PAGE_LANGUAGE), IDC_FLAG_FIRST + n));
+            return true;
+        }};
+        EXPECT_EQ(RunScripted(script, PAGE_CUSTOM), 1210 + n);
+        EXPECT_EQ(StoredLanguage(), 1210 + n);
+        EXPECT_FALSE(script.timedOut);
+    }
+}
+
+TEST_F(SettingsWindowTest, ClickBesideThePicturesDoesNothing)
+{
+    bool stillOpen = false;
+    WindowScript script;
+    script.steps = {
+        [&](HWND sheet) {
+            HWND page = CurrentPage(sheet, PAGE_LANGUAGE);
+            PostMessageW(page, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(2, 2));
+            PostMessageW(page, WM_LBUTTONUP, 0, MAKELPARAM(2, 2));
+            return true;
+        },
+        [&](HWND sheet) {
+            stillOpen = IsWindowVisible(sheet);
+            PostMessageW(sheet, WM_SYSCOMMAND, SC_CLOSE, 0);
+            return true;
+        },
+    };
+    EXPECT_EQ(RunScripted(script, PAGE_LANGUAGE), SETTINGS_RESULT_CANCEL);
+    EXPECT_TRUE(stillOpen);
+    EXPECT_FALSE(ProfileExists());
+}
+
+TEST_F(SettingsWindowTest, EnterOnTheLanguagePageBeforeAnyClickKeepsTheLanguage)
+{
+    WritePrivateProfileStringA("MAIN", "Language", "1212", kProfile);
+    WindowScript script;
+    script.steps = {[&](HWND) {
+        PressKey(VK_RETURN);
+        return true;
+    }};
+    EXPECT_EQ(RunScripted(script, PAGE_LANGUAGE), 1212);
+    EXPECT_EQ(StoredLanguage(), 1212);
+}
+
+TEST_F(SettingsWindowTest, StartPageBeyondTheLastShowsTheLanguagePage)
+{
+    bool languagePage = false;
+    WindowScript script;
+    script.steps = {[&](HWND sheet) {
+        languagePage = GetDlgItem(CurrentPage(sheet), IDC_FLAG_FIRST) != nullptr;
+        PostMessageW(sheet, WM_SYSCOMMAND, SC_CLOSE, 0);
+        return true;
+    }};
+    RunScripted(script, 3);
+    EXPECT_TRUE(languagePage);
+}
+
+TEST_F(SettingsWindowTest, TabTitlesFollowTheStoredLanguage)
+{
+    struct Case {
+        const char* stored;   // nullptr: no key
+        int expected;
+    } cases[] = {{nullptr, 1210}, {"1217", 1217}, {"1215", 1215}, {"999", 1210}, {"1218", 1210}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.stored ? c.stored : "no key");
+        DeleteFileA(ProfilePath().c_str());
+        if (c.stored)
+            WritePrivateProfileStringA("MAIN", "Language", c.stored, kProfile);
+        std::wstring titles[PAGE_COUNT];
+        std::wstring scanButton;
+        WindowScript script;
+        script.steps = {[&](HWND sheet) {
+            for (int i = 0; i < PAGE_COUNT; ++i)
+                titles[i] = TabTitle(sheet, i);
+            scanButton = ControlText(CurrentPage(sheet), IDC_SCAN);
+            PostMessageW(sheet, WM_SYSCOMMAND, SC_CLOSE, 0);
+            return true;
+        }};
+        RunScripted(script, PAGE_CUSTOM);
+        EXPECT_EQ(LanguageId, c.expected);
+        EXPECT_EQ(titles[PAGE_CUSTOM], TextOf(c.expected, 34));
+        EXPECT_EQ(titles[PAGE_INFO], TextOf(c.expected, 27));
+        EXPECT_EQ(titles[PAGE_LANGUAGE], TextOf(c.expected, 19));
+        EXPECT_EQ(scanButton, TextOf(c.expected, 53));
+    }
+}
+
+// --- Pictures for a person to look at ---------------------------------------------
+
+TEST_F(SettingsWindowTest, PicturesOfEachPageInEnglishAndJapanese)
+{
+    const struct {
+        const char* stored;
+        const char* tag;
+    } languages[] = {{"1210", "en"}, {"1217", "ja"}};
+    for (const auto& language : languages) {
+        WritePrivateProfileStringA("MAIN", "Language", language.stored, kProfile);
+        bool saved[PAGE_COUNT] = {};
+        int settle = 0;
+        WindowScript script;
+        for (int page = 0; page < PAGE_COUNT; ++page) {
+            script.steps.push_back([&, page](HWND sheet) {
+                CurrentPage(sheet, page);
+                settle = 0;
+                return true;
+            });
+            script.steps.push_back([&, page](HWND sheet) {
+                if (++settle < 4)
+                    return false;   // let the page paint
+                const std::string name = std::string("settings_window_") + language.tag + "_page" +
+                                         std::to_string(page) + ".bmp";
+                saved[page] = SaveWindowPicture(sheet, name.c_str());
+                return true;
+            });
+        }
+        script.steps.push_back([](HWND sheet) {
+            PostMessageW(sheet, WM_SYSCOMMAND, SC_CLOSE, 0);
+            return true;
+        });
+        EXPECT_EQ(RunScripted(script, PAGE_CUSTOM), SETTINGS_RESULT_CANCEL);
+        for (int page = 0; page < PAGE_COUNT; ++page)
+            EXPECT_TRUE(saved[page]) << language.tag << " page " << page;
+    }
+}
+
+}  // namespace
