@@ -111,6 +111,9 @@ SCANSIM_API int scansim_disconnect(int index);
 SCANSIM_API int scansim_reconnect(int index);
 SCANSIM_API int scansim_get_status(int index, ScanSimStatus* status);
 SCANSIM_API int scansim_get_registers(int index, uint8_t registers[128]);
+/* The register file as text, sixteen registers per line ("20: 05 78 00 18 ..."); returns
+ * the size needed including the terminating zero, 0 for no device. */
+SCANSIM_API uint32_t scansim_register_text(int index, char* buffer, uint32_t capacity);
 SCANSIM_API int scansim_read_memory(int index, int region, uint32_t address, uint8_t* buffer,
                                     uint32_t length);
 /* Per-pixel truth of the sensor: dark level and sensitivity at a sensor position (the

@@ -37,6 +37,8 @@ struct LogRecord {
     std::vector<uint8_t> bytes;
 };
 
+// The usbscan control code that answers the 8-byte device descriptor.
+const uint32_t IOCTL_CODE_GET_DEVICE_DESCRIPTOR = 0x80002018u;
 const uint32_t kLogLimit = 400000;
 const uint32_t kReadBytesLogged = 64;
 
@@ -249,8 +251,7 @@ SCANSIM_API int scansim_io_control(intptr_t h, uint32_t code, const void* in, ui
     Slot* s = slotOf(h, &index);
     if (!s)
         return 0;
-    const uint32_t kGetDeviceDescriptor = 0x80002018u;
-    if (code != kGetDeviceDescriptor) {
+    if (code != IOCTL_CODE_GET_DEVICE_DESCRIPTOR) {
         logTransfer(index, 2, outSize, 0, nullptr, 0);
         SetLastError(ERROR_INVALID_FUNCTION);
         return 0;
@@ -496,6 +497,21 @@ SCANSIM_API int scansim_get_registers(int index, uint8_t registers[128])
         return 0;
     memcpy(registers, d->registers().data(), REG_COUNT);
     return 1;
+}
+
+SCANSIM_API uint32_t scansim_register_text(int index, char* buffer, uint32_t capacity)
+{
+    std::lock_guard<std::recursive_mutex> guard(g_lock);
+    Device* d = deviceAt(index);
+    if (!d)
+        return 0;
+    std::string text = d->registers().format();
+    if (buffer && capacity) {
+        size_t n = text.size() < capacity - 1 ? text.size() : capacity - 1;
+        memcpy(buffer, text.data(), n);
+        buffer[n] = '\0';
+    }
+    return uint32_t(text.size() + 1);
 }
 
 SCANSIM_API int scansim_read_memory(int index, int region, uint32_t address, uint8_t* buffer,
