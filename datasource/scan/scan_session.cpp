@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <memory>
+#include <new>
 
 #include "scan/misc.h"
 #include "scan/scan_errors.h"
@@ -114,9 +115,16 @@ int ScanToBmpFile(DriverBinding& driver, HWND owner, const char* path, ScanSetti
         driver.EndScanPage();
         return SCAN_DISK_ERROR;
     }
+    // Every block is placed relative to the end of the file WriteNullBMP made.
+    const uint64_t fileEnd = 14 + 40 + 4 * static_cast<uint64_t>(g.paletteEntries) +
+                             static_cast<uint64_t>(g.bytesPerLine) * g.height;
     LARGE_INTEGER fileSize = {};
-    GetFileSizeEx(file, &fileSize);
-    const uint64_t fileEnd = static_cast<uint64_t>(fileSize.QuadPart);
+    if (!GetFileSizeEx(file, &fileSize) || static_cast<uint64_t>(fileSize.QuadPart) != fileEnd) {
+        CloseHandle(file);
+        DeleteFileA(path);
+        driver.EndScanPage();
+        return SCAN_DISK_ERROR;
+    }
 
     char text[96];
     snprintf(text, sizeof(text), "scan buffer size %lu bytes",
@@ -136,12 +144,14 @@ int ScanToBmpFile(DriverBinding& driver, HWND owner, const char* path, ScanSetti
         // The owner stays disabled for exactly the lifetime of the progress window;
         // one that was disabled already (under a modal window) is left so.
         const bool ownerWasEnabled = owner && !EnableWindow(owner, FALSE);
-        auto progressWindow = std::make_unique<ScanProgressDialog>(
+        std::unique_ptr<ScanProgressDialog> progressWindow(new (std::nothrow) ScanProgressDialog(
             owner, IDD_SCAN_PROGRESS, settings->mode, showIndicators, g.width, g.height,
-            g.linesPerBlock);
-        ScanProgressDialog& progress = *progressWindow;
+            g.linesPerBlock));
+        if (!progressWindow)
+            result = SCAN_OUT_OF_MEMORY;
         const uint64_t line = g.bytesPerLine;
-        while (done < g.height) {
+        while (result == SCAN_SUCCESS && done < g.height) {
+            ScanProgressDialog& progress = *progressWindow;
             const int wanted = std::min(g.linesPerBlock, g.height - done);
             const short got = driver.GetImageBlock(buffer, static_cast<short>(wanted), settings,
                                                    g.width, g.height);
