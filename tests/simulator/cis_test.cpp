@@ -277,3 +277,72 @@ TEST_F(Cis, LineOffsetCodeLiftsTheDarkLevelIntoRange)
     writeReg(h, 0x07, 0x00);
     EXPECT_LT(*std::min_element(rx.begin() + 53, rx.end() - 4), 7);
 }
+
+TEST_F(Cis, SoftwareShadingWithMeasuredReferencesIsFlat)
+{
+    attach(SCANSIM_KIND_CIS0);
+    scansim_insert_card(1, SCANSIM_CARD_WHITE);
+    CisLine l;
+    l.rawPixels = 1320;
+    l.firstPixel = 0;
+    l.offset = 8;
+    l.steps = 450; // sheet under the line
+    // Dark reference: lamp practically off, values between 6 and 69.
+    l.exposure = 1310;
+    l.program(h);
+    int bpl = int(l.bytesPerLine());
+    std::vector<uint8_t> rx = lines(l, 100);
+    writeReg(h, 0x07, 0x00);
+    std::vector<int> dark(1320), white(1320);
+    for (int p = 0; p < 1320; ++p) {
+        int sum = 0, n = 0;
+        for (int k = 0; k < 100; ++k) {
+            int v = rx[size_t(k) * bpl + p];
+            if (v >= 6 && v <= 69) {
+                sum += v;
+                ++n;
+            }
+        }
+        dark[p] = n ? sum / n : 0;
+    }
+    // White reference: values above 88; the page then uses (white - dark) x 1.05.
+    l.exposure = 2500;
+    l.steps = 0;
+    l.program(h);
+    rx = lines(l, 100);
+    writeReg(h, 0x07, 0x00);
+    for (int p = 0; p < 1320; ++p) {
+        int sum = 0, n = 0;
+        for (int k = 0; k < 100; ++k) {
+            int v = rx[size_t(k) * bpl + p];
+            if (v > 88) {
+                sum += v;
+                ++n;
+            }
+        }
+        white[p] = std::min(255, int((double(n ? sum / n : 0) - dark[p]) * 1.05));
+    }
+
+    // A uniform gray card, corrected pixel by pixel: even columns; raw: streaked.
+    scansim_insert_card(1, SCANSIM_CARD_GRAY);
+    l.steps = 600;
+    l.program(h);
+    rx = lines(l, 40);
+    writeReg(h, 0x07, 0x00);
+    std::vector<double> corrected(1320, 0.0), raw(1320, 0.0);
+    for (int p = 0; p < 1320; ++p)
+        for (int k = 0; k < 40; ++k) {
+            int v = rx[size_t(k) * bpl + p];
+            raw[p] += v / 40.0;
+            int c = v - std::min(dark[p], v);
+            corrected[p] += (white[p] > 0 ? std::min(255, c * 255 / white[p]) : 0) / 40.0;
+        }
+    // Sheet columns only: sensor pixels 18 + 8 .. 18 + 1320 - 8.
+    auto spread = [](const std::vector<double>& v) {
+        auto mm = std::minmax_element(v.begin() + 26, v.begin() + 1312);
+        return *mm.second - *mm.first;
+    };
+    EXPECT_LT(spread(corrected), 8.0);
+    EXPECT_GT(spread(raw), 40.0);
+    EXPECT_NEAR(255 * 0.45 / 0.9 / 1.05, corrected[600], 15.0);
+}
