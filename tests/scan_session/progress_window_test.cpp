@@ -254,21 +254,33 @@ TEST_F(ProgressWindow, PictureKeepsTheAspectRatioAndIsNeverEnlarged)
     EXPECT_EQ(hidden.PictureHeight(), 0);
 }
 
-TEST_F(ProgressWindow, BlocksBecomeTopDownPictureLines)
+TEST_F(ProgressWindow, BlocksBecomeTopDownPictureLinesInEveryMode)
 {
-    // A gray image of its own size: 40 x 30, one block of 10 lines, bottom-up.
-    ScanProgressDialog dialog(owner_, IDD_SCAN_PROGRESS, MODE_GRAY, true, 40, 30, 10);
-    ASSERT_EQ(dialog.PictureHeight(), 30);
-    std::vector<uint8_t> block(10 * 40);
-    for (int i = 0; i < 10; ++i)
-        TestPageLine(MODE_GRAY, 40, 9 - i, &block[i * 40]);
-    ASSERT_EQ(dialog.update(33, 10, block.data()), 1);
-    ASSERT_EQ(dialog.LinesShown(), 10);
-    for (int y = 0; y < 10; ++y)
-        for (int x = 0; x < 40; x += 13)
-            EXPECT_EQ(dialog.Picture()[y * dialog.PictureLineBytes() + 3 * x],
-                      TestPagePixel(MODE_GRAY, x, y, 0)) << x << "," << y;
-    EXPECT_EQ(GetDlgItemInt(dialog.Window(), IDC_PROGRESS_PERCENT, nullptr, FALSE), 33u);
+    // An image of its own size, 40 x 30: one block of 10 lines, bottom-up as the
+    // driver delivers it, becomes picture lines 0..9 top-down in red, green, blue.
+    for (int mode : {MODE_GRAY, MODE_BW, MODE_HALFTONE, MODE_COLOR}) {
+        SCOPED_TRACE(mode);
+        ScanProgressDialog dialog(owner_, IDD_SCAN_PROGRESS, mode, true, 40, 30, 10);
+        ASSERT_EQ(dialog.PictureHeight(), 30);
+        const int line = TestLineBytes(mode, 40);
+        std::vector<uint8_t> block(10 * line);
+        for (int i = 0; i < 10; ++i)
+            TestPageLine(mode, 40, 9 - i, &block[i * line]);
+        ASSERT_EQ(dialog.update(33, 10, block.data()), 1);
+        ASSERT_EQ(dialog.LinesShown(), 10);
+        int wrong = 0;
+        for (int y = 0; y < 10; ++y)
+            for (int x = 0; x < 40; ++x) {
+                const uint8_t* p = dialog.Picture() + y * dialog.PictureLineBytes() + 3 * x;
+                const int red = TestPagePixel(mode, x, y, 0);
+                const int green = mode == MODE_COLOR ? TestPagePixel(mode, x, y, 1) : red;
+                const int blue = mode == MODE_COLOR ? TestPagePixel(mode, x, y, 2) : red;
+                if (p[0] != blue || p[1] != green || p[2] != red)
+                    ++wrong;
+            }
+        EXPECT_EQ(wrong, 0);
+        EXPECT_EQ(GetDlgItemInt(dialog.Window(), IDC_PROGRESS_PERCENT, nullptr, FALSE), 33u);
+    }
 }
 
 // Sends a key or the close command to the progress window when the page is a
