@@ -80,28 +80,44 @@ void CalibrateIfNeeded()
     ShowMessageBox(nullptr, GetText(kInsertItemText), "", MB_OK);
 }
 
-// Asks the driver for the rows of this call. Returns the rows of the strip, or
-// 0 or less for a failure.
-int ReadStrip(uint8_t* buffer, uint32_t rowsWanted, bool padToFullStrip)
+// Rows of one call: those the driver delivered, and those the strip counts
+// (more when the Photo Editor padding applies).
+struct StripRows {
+    int read = 0;     // 0 or less: the failure value
+    int counted = 0;
+};
+
+// Asks the driver for the rows of this call.
+StripRows ReadStrip(uint8_t* buffer, uint32_t rowsWanted, bool padToFullStrip)
 {
     MemXferState& m = theTransfer.mem;
-    if (m.startResult <= 0)
-        return m.startResult;
-    if (!m.pageOpen)
-        return -5;
+    StripRows rows;
+    if (m.startResult <= 0) {
+        rows.read = m.startResult;
+        return rows;
+    }
+    if (!m.pageOpen) {
+        rows.read = -5;
+        return rows;
+    }
     const short read = theApp.driver.GetImageBlock(buffer, static_cast<short>(rowsWanted),
                                                    &theApp.settings, m.pageWidth, m.pageHeight);
-    int rows = read;
     if (read == -5) {
         memset(buffer, 0, m.bytesPerRow);  // the page ended early: one blank row
-        rows = 1;
-    } else if (read <= 0 || static_cast<uint32_t>(read) > rowsWanted) {
-        return read > 0 ? 0 : read;  // a count beyond what was asked is no strip either
+        rows.read = 1;
+    } else if (read > 0 && static_cast<uint32_t>(read) > rowsWanted) {
+        rows.read = 0;  // more rows than asked for is no strip either
+        return rows;
+    } else {
+        rows.read = read;
+        if (read <= 0)
+            return rows;
     }
+    rows.counted = rows.read;
     if (padToFullStrip) {
-        memset(buffer + size_t(rows) * m.bytesPerRow, 0,
-               size_t(m.rowsPerStrip - rows) * m.bytesPerRow);
-        return static_cast<int>(rowsWanted);
+        memset(buffer + size_t(rows.read) * m.bytesPerRow, 0,
+               size_t(m.rowsPerStrip - rows.read) * m.bytesPerRow);
+        rows.counted = static_cast<int>(rowsWanted);
     }
     return rows;
 }
@@ -161,8 +177,9 @@ TW_UINT16 OnImageMemXfer(pTW_IDENTITY, TW_UINT16, TW_MEMREF data)
     uint32_t rowsWanted = static_cast<uint32_t>(m.pageHeight) - m.rowsDone;
     if (rowsWanted > m.rowsPerStrip)
         rowsWanted = m.rowsPerStrip;
-    const int stripRows = ReadStrip(host.Bytes(), rowsWanted, photoEditor);
-    if (stripRows <= 0) {
+    const StripRows rows = ReadStrip(host.Bytes(), rowsWanted, photoEditor);
+    const int stripRows = rows.counted;
+    if (rows.read <= 0) {
         EndMemoryImage();
         theApp.SetCondition(TWCC_OPERATIONERROR);
         return TWRC_FAILURE;
@@ -171,7 +188,7 @@ TW_UINT16 OnImageMemXfer(pTW_IDENTITY, TW_UINT16, TW_MEMREF data)
     m.rowsDone += stripRows;
     const bool keepGoing = m.progressWindow->update(
         m.pageHeight ? static_cast<int>(int64_t(m.rowsDone) * 100 / m.pageHeight) : 100,
-        stripRows, host.Bytes());
+        rows.read, host.Bytes());
 
     xfer->Compression = TWCP_NONE;
     xfer->BytesPerRow = m.bytesPerRow;
@@ -181,9 +198,10 @@ TW_UINT16 OnImageMemXfer(pTW_IDENTITY, TW_UINT16, TW_MEMREF data)
     xfer->YOffset = m.rowsDone - stripRows;
     xfer->BytesWritten = m.bytesPerRow * stripRows;
 
-    ReverseLines(host.Bytes(), stripRows, m.bytesPerRow);
+    // Only the rows read are turned; padding rows stay below them.
+    ReverseLines(host.Bytes(), rows.read, m.bytesPerRow);
     if (theApp.settings.mode == MODE_COLOR)
-        SwapRedBlue(host.Bytes(), stripRows, m.bytesPerRow);
+        SwapRedBlue(host.Bytes(), rows.read, m.bytesPerRow);
 
     if (!keepGoing) {
         EndMemoryImage();
