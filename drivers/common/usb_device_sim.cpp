@@ -1,7 +1,10 @@
-// The device seam on the simulated scanner. scansim.dll is loaded by name once per
-// process (LoadLibrary hands back the module a test already linked), so a test and a
-// driver see the same devices. Handles are the simulator's own small numbers.
+// The device seam on the simulated scanner. scansim.dll is loaded once per process:
+// the module a test already linked, else the copy beside the module holding this code,
+// else whatever the loader finds by name; so a test and a driver see the same devices.
+// Handles are the simulator's own small numbers.
 #include "usb_device.h"
+
+#include <string.h>
 
 namespace {
 
@@ -20,12 +23,34 @@ struct SimEntries {
     CloseFn close = nullptr;
 };
 
+// A driver loaded from a folder the loader does not search still finds its simulator.
+HMODULE loadBesideThisModule()
+{
+    HMODULE self = nullptr;
+    if (!GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                            reinterpret_cast<LPCSTR>(&loadBesideThisModule), &self))
+        return nullptr;
+    char path[MAX_PATH];
+    DWORD n = GetModuleFileNameA(self, path, MAX_PATH);
+    if (n == 0 || n >= MAX_PATH)
+        return nullptr;
+    char* slash = strrchr(path, '\\');
+    if (!slash || size_t(slash + 1 - path) + sizeof "scansim.dll" > MAX_PATH)
+        return nullptr;
+    strcpy(slash + 1, "scansim.dll");
+    return LoadLibraryA(path);
+}
+
 const SimEntries& entries()
 {
     static SimEntries e;
     if (!e.loaded) {
         e.loaded = true;
-        HMODULE m = LoadLibraryA("scansim.dll");
+        HMODULE m = GetModuleHandleA("scansim.dll");
+        if (!m)
+            m = loadBesideThisModule();
+        if (!m)
+            m = LoadLibraryA("scansim.dll");
         if (m) {
             e.open = reinterpret_cast<OpenFn>(GetProcAddress(m, "scansim_io_open"));
             e.control = reinterpret_cast<ControlFn>(GetProcAddress(m, "scansim_io_control"));

@@ -14,7 +14,7 @@ struct PaperGeometry {
     static constexpr double READY_POSITION = 0.0;     // a drawn-in sheet waits at the scan line
     static constexpr double EXIT_DISTANCE = 40.0;     // trailing edge this far past the scan line: out
     static constexpr double FEED_RATE = 4.0;          // steps per millisecond of a free run
-    static constexpr uint32_t HOLD_MS = 600;          // the first free run holds the sheet at ready
+    static constexpr uint32_t HOLD_MS = 1500;         // the first free run holds the sheet at ready
 };
 
 class PaperPath {

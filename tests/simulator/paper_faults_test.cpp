@@ -75,13 +75,12 @@ TEST_F(PaperAndFaults, FeedRunsStepsAndEjection)
     EXPECT_DOUBLE_EQ(200.0, status().sheetLead);
     writeReg(h, 0x07, 0x00);
 
-    // A running free run moves a drawn-in sheet on; backward brings it back.
+    // A long backward run returns the sheet to the feeder's mouth, no further.
     writeReg(h, 0x07, 0x02);
-    Sleep(50);
+    Sleep(400);
     writeReg(h, 0x07, 0x00);
-    double back = status().sheetLead;
-    EXPECT_LT(back, 200.0);
-    EXPECT_GT(back, 0.0);
+    EXPECT_DOUBLE_EQ(-400.0, status().sheetLead);
+    EXPECT_GT(status().motorSteps, 120 + 60 + 20 + 4 * 300.0);
 
     // Ejection: the sheet leaves the path and the sensor reports no paper.
     moveSteps(42000 - 20);
