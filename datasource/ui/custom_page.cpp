@@ -6,6 +6,7 @@
 
 #include "scan/settings_store.h"
 #include "twain/source_app.h"
+#include "ui/calibration_dialog.h"
 #include "ui/message_box.h"
 #include "ui/settings_resources.h"
 #include "ui/settings_sheet.h"
@@ -315,6 +316,11 @@ void CustomSettingPage::OnReset()
 
 void CustomSettingPage::OnScan()
 {
+    if (theApp.driver.IsCalibrationNeeded()) {
+        if (RunCalibrationDialog(hwnd_) == IDCANCEL)
+            return;
+        ShowMessageBox(hwnd_, GetText(2), "", MB_OK);
+    }
     bool givenUp = false;
     while (!theApp.driver.IsPaperOn()) {
         if (ShowMessageBox(hwnd_, GetText(2), "", MB_OKCANCEL) == IDCANCEL) {
@@ -350,6 +356,10 @@ void CustomSettingPage::OnCommand(int id, int code)
     case IDC_RESET:
         if (code == BN_CLICKED)
             OnReset();
+        break;
+    case IDC_CALIBRATE:
+        if (code == BN_CLICKED)
+            RunCalibrationDialog(hwnd_);
         break;
     case IDC_SCAN:
         if (code == BN_CLICKED)

@@ -6,6 +6,7 @@
 #define IDD_CUSTOM_PAGE             310
 #define IDD_INFO_PAGE               311
 #define IDD_LANGUAGE_PAGE           312
+#define IDD_CALIBRATION             313
 
 // Custom Setting page
 #define IDC_PREVIEW_FRAME           890
@@ -42,3 +43,11 @@
 #define IDC_FLAG_FIRST              1340
 #define IDC_FLAG_LAST               1347
 #define IDC_WORLD_MAP               1348
+
+// Calibration dialog
+#define IDC_CALIBRATION_ICON        1360
+#define IDC_CALIBRATION_INTRO       1361
+#define IDC_CALIB                   1362
+#define IDC_CALIBRATION_HINT        1363
+#define IDC_CLEAN                   1364
+#define IDC_CLEANING_HINT           1365

@@ -263,6 +263,137 @@ TEST_F(SettingsWindowTest, EnterOnTheCustomPageScansAtOnceWithoutPaperPrompts)
     EXPECT_EQ(saved.inversion, 1);
 }
 
+// --- Calibration before a scan ------------------------------------------------------
+
+BOOL CALLBACK FindCalibrationDialog(HWND window, LPARAM result)
+{
+    if (IsWindowVisible(window) && GetDlgItem(window, IDC_CALIB)) {
+        *reinterpret_cast<HWND*>(result) = window;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+HWND CalibrationDialog()
+{
+    HWND dialog = nullptr;
+    EnumThreadWindows(GetCurrentThreadId(), FindCalibrationDialog, reinterpret_cast<LPARAM>(&dialog));
+    return dialog;
+}
+
+TEST_F(SettingsWindowTest, ScanCancelledInTheCalibrationDialogLeavesTheWindowOpenAndCopiesNothing)
+{
+    control().isCalibrationNeeded = 1;
+    theApp.settings.filterType = 0;   // copying the controls would make it -1
+    std::wstring title;
+    bool openAfterwards = false;
+    WindowScript script;
+    script.steps = {
+        [&](HWND sheet) {
+            PostMessageW(GetDlgItem(CurrentPage(sheet), IDC_SCAN), BM_CLICK, 0, 0);
+            return true;
+        },
+        [&](HWND) {
+            HWND dialog = CalibrationDialog();
+            if (!dialog)
+                return false;
+            wchar_t text[128] = L"";
+            GetWindowTextW(dialog, text, 128);
+            title = text;
+            PostMessageW(GetDlgItem(dialog, IDCANCEL), BM_CLICK, 0, 0);
+            return true;
+        },
+        [&](HWND sheet) {
+            if (CalibrationDialog())
+                return false;
+            openAfterwards = IsWindowVisible(sheet);
+            PostMessageW(sheet, WM_SYSCOMMAND, SC_CLOSE, 0);
+            return true;
+        },
+    };
+    EXPECT_EQ(RunScripted(script, PAGE_CUSTOM), SETTINGS_RESULT_CANCEL);
+    EXPECT_FALSE(script.timedOut);
+    EXPECT_EQ(title, TextOf(LANGUAGE_ENGLISH, 23));
+    EXPECT_TRUE(openAfterwards);
+    EXPECT_EQ(theApp.settings.filterType, 0);
+    EXPECT_TRUE(recorder_.Messages().empty());
+    EXPECT_EQ(CountCalls(control().calls, "IO_CalibrateScanner"), 0);
+}
+
+TEST_F(SettingsWindowTest, ScanAfterCalibrationReportsTheResultAndScans)
+{
+    control().isCalibrationNeeded = 1;
+    theApp.settings.paperSource = 2;
+    const int answers[] = {1, 0};
+    for (int answer : answers) {
+        SCOPED_TRACE(answer);
+        control().calibrateScanner = answer;
+        control().ClearCalls();
+        recorder_.Messages().clear();
+        WindowScript script;
+        script.steps = {
+            [&](HWND sheet) {
+                PostMessageW(GetDlgItem(CurrentPage(sheet), IDC_SCAN), BM_CLICK, 0, 0);
+                return true;
+            },
+            [&](HWND) {
+                HWND dialog = CalibrationDialog();
+                if (!dialog)
+                    return false;
+                PostMessageW(GetDlgItem(dialog, IDC_CALIB), BM_CLICK, 0, 0);
+                return true;
+            },
+        };
+        EXPECT_EQ(RunScripted(script, PAGE_CUSTOM), SETTINGS_RESULT_SCAN);
+        EXPECT_EQ(CountCalls(control().calls, "IO_CalibrateScanner"), 1);
+        EXPECT_EQ(control().lastCalibrateArgument, 2);
+        ASSERT_EQ(recorder_.Messages().size(), 2u);
+        const ShownMessage& result = recorder_.Messages()[0];
+        EXPECT_EQ(result.text, GetTextIn(LANGUAGE_ENGLISH, answer ? 1 : 3));
+        EXPECT_EQ(result.title, GetTextIn(LANGUAGE_ENGLISH, 23));
+        EXPECT_EQ(result.type, static_cast<unsigned>(MB_OK | (answer ? MB_ICONINFORMATION : MB_ICONERROR)));
+        EXPECT_EQ(recorder_.Messages()[1].text, GetTextIn(LANGUAGE_ENGLISH, 2));
+        EXPECT_EQ(recorder_.Messages()[1].type, static_cast<unsigned>(MB_OK));
+    }
+}
+
+TEST_F(SettingsWindowTest, CancelledPaperPromptOfCalibSkipsTheCalibration)
+{
+    control().isCalibrationNeeded = 1;
+    control().isPaperOn = 0;
+    recorder_.AnswerForMessages() = IDCANCEL;
+    WindowScript script;
+    script.steps = {
+        [&](HWND sheet) {
+            PostMessageW(GetDlgItem(CurrentPage(sheet), IDC_SCAN), BM_CLICK, 0, 0);
+            return true;
+        },
+        [&](HWND) {
+            HWND dialog = CalibrationDialog();
+            if (!dialog)
+                return false;
+            PostMessageW(GetDlgItem(dialog, IDC_CALIB), BM_CLICK, 0, 0);
+            return true;
+        },
+        [&](HWND sheet) {   // the scan's own paper prompt was cancelled too
+            if (CalibrationDialog() || recorder_.Messages().size() < 3)
+                return false;
+            PostMessageW(sheet, WM_SYSCOMMAND, SC_CLOSE, 0);
+            return true;
+        },
+    };
+    EXPECT_EQ(RunScripted(script, PAGE_CUSTOM), SETTINGS_RESULT_CANCEL);
+    recorder_.AnswerForMessages() = IDOK;
+    EXPECT_FALSE(script.timedOut);
+    EXPECT_EQ(CountCalls(control().calls, "IO_CalibrateScanner"), 0);
+    ASSERT_EQ(recorder_.Messages().size(), 3u);
+    EXPECT_EQ(recorder_.Messages()[0].text, GetTextIn(LANGUAGE_ENGLISH, 25));
+    EXPECT_EQ(recorder_.Messages()[0].type, static_cast<unsigned>(MB_OKCANCEL));
+    EXPECT_EQ(recorder_.Messages()[1].text, GetTextIn(LANGUAGE_ENGLISH, 2));
+    EXPECT_EQ(recorder_.Messages()[1].type, static_cast<unsigned>(MB_OK));
+    EXPECT_EQ(recorder_.Messages()[2].type, static_cast<unsigned>(MB_OKCANCEL));
+}
+
 // --- Information page ------------------------------------------------------------
 
 TEST_F(SettingsWindowTest, EnterOnTheInformationPageIsACodingErrorAndEndsWithZero)
@@ -318,6 +449,63 @@ TEST_F(SettingsWindowTest, ClickingALanguagePictureStoresAndReturnsItsLanguage)
         EXPECT_EQ(StoredLanguage(), 1210 + n);
         EXPECT_FALSE(script.timedOut);
     }
+}
+
+// Colour of the outline band left of flag n, as painted on the page.
+COLORREF OutlineColour(HWND page, int n)
+{
+    RECT rect;
+    GetWindowRect(GetDlgItem(page, IDC_FLAG_FIRST + n), &rect);
+    MapWindowPoints(nullptr, page, reinterpret_cast<POINT*>(&rect), 2);
+    HDC dc = GetDC(page);
+    COLORREF colour = GetPixel(dc, rect.left - 6, (rect.top + rect.bottom) / 2);
+    ReleaseDC(page, dc);
+    return colour;
+}
+
+void MoveOver(HWND page, int n)
+{
+    POINT point = {2, 2};
+    if (n >= 0) {
+        RECT rect;
+        GetWindowRect(GetDlgItem(page, IDC_FLAG_FIRST + n), &rect);
+        point = {(rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2};
+        ScreenToClient(page, &point);
+    }
+    SendMessageW(page, WM_MOUSEMOVE, 0, MAKELPARAM(point.x, point.y));
+}
+
+TEST_F(SettingsWindowTest, PointerOverAPictureOutlinesItInRed)
+{
+    const COLORREF white = RGB(255, 255, 255), red = RGB(255, 0, 0);
+    COLORREF before[2] = {}, overEnglish[2] = {}, overSpanish[2] = {}, outside[2] = {};
+    int settle = 0;
+    WindowScript script;
+    script.steps = {
+        [&](HWND sheet) {   // let the page paint first
+            if (++settle < 4)
+                return false;
+            HWND page = CurrentPage(sheet);
+            before[0] = OutlineColour(page, 0), before[1] = OutlineColour(page, 2);
+            MoveOver(page, 0);
+            overEnglish[0] = OutlineColour(page, 0), overEnglish[1] = OutlineColour(page, 2);
+            MoveOver(page, 2);
+            overSpanish[0] = OutlineColour(page, 0), overSpanish[1] = OutlineColour(page, 2);
+            MoveOver(page, -1);
+            outside[0] = OutlineColour(page, 0), outside[1] = OutlineColour(page, 2);
+            PostMessageW(sheet, WM_SYSCOMMAND, SC_CLOSE, 0);
+            return true;
+        },
+    };
+    EXPECT_EQ(RunScripted(script, PAGE_LANGUAGE), SETTINGS_RESULT_CANCEL);
+    EXPECT_EQ(before[0], white);
+    EXPECT_EQ(before[1], white);
+    EXPECT_EQ(overEnglish[0], red);
+    EXPECT_EQ(overEnglish[1], white);
+    EXPECT_EQ(overSpanish[0], white);
+    EXPECT_EQ(overSpanish[1], red);
+    EXPECT_EQ(outside[0], white);
+    EXPECT_EQ(outside[1], white);
 }
 
 TEST_F(SettingsWindowTest, ClickBesideThePicturesDoesNothing)
