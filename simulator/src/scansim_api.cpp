@@ -128,6 +128,9 @@ std::string lower(std::string t)
     return t;
 }
 
+int setFault(int index, int fault, uint32_t param);
+void faultsFromEnvironment();
+
 // SCANSIM_DEVICES "0=ccd,1=cis1:0400:1001" and SCANSIM_SHEET "0=fiducial,1=file:C:\x.bmp".
 void configureFromEnvironment()
 {
@@ -174,6 +177,32 @@ void configureFromEnvironment()
                 d->insertSheet(sheet);
         }
     }
+    faultsFromEnvironment();
+}
+
+// SCANSIM_FAULTS "0=short_every:7,0=jam:500,1=sensor_flap".
+void faultsFromEnvironment()
+{
+    static const struct {
+        const char* name;
+        int fault;
+    } kNames[] = {{"short_every", SCANSIM_FAULT_SHORT_EVERY},     {"short_from", SCANSIM_FAULT_SHORT_FROM},
+                  {"disconnect_at", SCANSIM_FAULT_DISCONNECT_AT}, {"reconnect_after", SCANSIM_FAULT_RECONNECT_AFTER},
+                  {"jam", SCANSIM_FAULT_JAM},                     {"sensor_stuck", SCANSIM_FAULT_SENSOR_STUCK},
+                  {"sensor_flap", SCANSIM_FAULT_SENSOR_FLAP}};
+    const char* faults = getenv("SCANSIM_FAULTS");
+    if (!faults)
+        return;
+    for (const std::string& item : split(faults, ',')) {
+        size_t eq = item.find('=');
+        if (eq == std::string::npos)
+            continue;
+        std::vector<std::string> f = split(item.substr(eq + 1), ':');
+        for (const auto& n : kNames)
+            if (lower(f[0]) == n.name)
+                setFault(atoi(item.substr(0, eq).c_str()), n.fault,
+                         f.size() > 1 ? uint32_t(strtoul(f[1].c_str(), nullptr, 10)) : 0);
+    }
 }
 
 // The control API takes over: the environment no longer applies.
@@ -212,6 +241,31 @@ Slot* slotOf(intptr_t h, int* index)
     }
     *index = it->second.index;
     return &s;
+}
+
+} // namespace
+
+namespace {
+
+int setFault(int index, int fault, uint32_t param)
+{
+    Device* d = deviceAt(index);
+    if (!d)
+        return 0;
+    Faults& f = d->faults();
+    switch (fault) {
+    case SCANSIM_FAULT_SHORT_EVERY: f.shortEvery = param; return 1;
+    case SCANSIM_FAULT_SHORT_FROM: f.shortFromActive = true; f.shortFromRemaining = param; return 1;
+    case SCANSIM_FAULT_DISCONNECT_AT:
+        f.disconnectActive = true;
+        f.disconnectRemaining = param;
+        return 1;
+    case SCANSIM_FAULT_RECONNECT_AFTER: f.reconnectAfterOpens = param; return 1;
+    case SCANSIM_FAULT_JAM: d->paper().jamAfter(param); return 1;
+    case SCANSIM_FAULT_SENSOR_STUCK: f.sensorStuck = param ? 1 : 0; return 1;
+    case SCANSIM_FAULT_SENSOR_FLAP: f.sensorFlap = true; return 1;
+    default: return 0;
+    }
 }
 
 } // namespace
@@ -407,23 +461,7 @@ SCANSIM_API int scansim_set_fault(int index, int fault, uint32_t param)
 {
     std::lock_guard<std::recursive_mutex> guard(g_lock);
     takeControl();
-    Device* d = deviceAt(index);
-    if (!d)
-        return 0;
-    Faults& f = d->faults();
-    switch (fault) {
-    case SCANSIM_FAULT_SHORT_EVERY: f.shortEvery = param; return 1;
-    case SCANSIM_FAULT_SHORT_FROM: f.shortFromActive = true; f.shortFromRemaining = param; return 1;
-    case SCANSIM_FAULT_DISCONNECT_AT:
-        f.disconnectActive = true;
-        f.disconnectRemaining = param;
-        return 1;
-    case SCANSIM_FAULT_RECONNECT_AFTER: f.reconnectAfterOpens = param; return 1;
-    case SCANSIM_FAULT_JAM: d->paper().jamAfter(param); return 1;
-    case SCANSIM_FAULT_SENSOR_STUCK: f.sensorStuck = param ? 1 : 0; return 1;
-    case SCANSIM_FAULT_SENSOR_FLAP: f.sensorFlap = true; return 1;
-    default: return 0;
-    }
+    return setFault(index, fault, param);
 }
 
 SCANSIM_API int scansim_clear_faults(int index)

@@ -20,11 +20,16 @@ TEST(EnvironmentConfig, DevicesAndSheetsFromVariables)
         EXPECT_EQ(0x08, readReg(cis, 0x02) & 0x18) << "variant 1";
         HANDLE ccd = openDevice(7);
         ASSERT_NE(INVALID_HANDLE_VALUE, ccd);
-        EXPECT_EQ(0x00, readReg(ccd, 0x02) & 0x01) << "a sheet in the feeder";
+        EXPECT_EQ(0x01, readReg(ccd, 0x02) & 0x01) << "the stuck sensor hides the sheet";
         ASSERT_TRUE(UsbDevControl(ccd, IOCTL_GET_DEVICE_DESCRIPTOR, &d, 8, &d, 8, &got));
         EXPECT_EQ(SCANSIM_DEFAULT_VID, d.vendorId);
         EXPECT_EQ(SCANSIM_DEFAULT_PID_CCD, d.productId);
         EXPECT_EQ(INVALID_HANDLE_VALUE, openDevice(0));
+        // Device 7 came with a sensor stuck at "no paper".
+        readReg(ccd, 0x02);
+        ScanSimStatus st;
+        ASSERT_EQ(1, scansim_get_status(7, &st));
+        EXPECT_EQ(1, st.paperAtSensor);
         UsbDevClose(cis);
         UsbDevClose(ccd);
         return;
@@ -34,6 +39,7 @@ TEST(EnvironmentConfig, DevicesAndSheetsFromVariables)
     std::string command = std::string("\"") + exe + "\" --gtest_filter=EnvironmentConfig.*";
     SetEnvironmentVariableA("SCANSIM_DEVICES", "4=cis1:04a9:1ab2, 7=ccd");
     SetEnvironmentVariableA("SCANSIM_SHEET", "7=fiducial");
+    SetEnvironmentVariableA("SCANSIM_FAULTS", "7=sensor_stuck:0");
     SetEnvironmentVariableA("SCANSIM_ENV_CHILD", "1");
     STARTUPINFOA si = {};
     si.cb = sizeof si;
@@ -43,6 +49,7 @@ TEST(EnvironmentConfig, DevicesAndSheetsFromVariables)
     BOOL started = CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi);
     SetEnvironmentVariableA("SCANSIM_DEVICES", nullptr);
     SetEnvironmentVariableA("SCANSIM_SHEET", nullptr);
+    SetEnvironmentVariableA("SCANSIM_FAULTS", nullptr);
     SetEnvironmentVariableA("SCANSIM_ENV_CHILD", nullptr);
     ASSERT_TRUE(started);
     ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(pi.hProcess, 60000));
