@@ -47,7 +47,7 @@ bool loadBmp(const char* path, Sheet& out, std::string& error)
     if (topDown)
         height = -height;
     if (compression != 0 || (bits != 24 && bits != 8) || width <= 0 || height <= 0 ||
-        width > 20000 || height > 40000 || infoSize < 40) {
+        int64_t(width) * height > 40000000 || infoSize < 40) {
         error = "unsupported BMP layout (need uncompressed 24-bit or 8-bit)";
         return false;
     }

@@ -56,7 +56,7 @@ LineFormat Device::computeLineFormat() const
     f.channels = (channelMode == CHANNELS_COLOR || channelMode == CHANNELS_COLOR_ALT) ? 3 : 1;
     int span = geometry_.ccdLineRule ? f.end - f.start + 2 : f.end - f.start;
     if (span <= 0)
-        return f.pixels = 0, f.bytes = 0, f;
+        return f; // an empty window: no image data
     f.pixels = int(floor(span / f.ratio + 1e-9));
     if (!geometry_.ccdLineRule)
         f.pixels = (f.pixels & ~1) + 2;

@@ -337,8 +337,13 @@ SCANSIM_API int scansim_io_write(intptr_t h, const void* data, uint32_t size, ui
         return 0;
     }
     const uint8_t* bytes = static_cast<const uint8_t*>(data);
-    logTransfer(index, 0, size, size, bytes, size);
-    s->device->bulkOut(bytes, size);
+    try {
+        logTransfer(index, 0, size, size, bytes, size);
+        s->device->bulkOut(bytes, size);
+    } catch (...) { // nothing may cross the module boundary
+        SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+        return 0;
+    }
     if (written)
         *written = size;
     return 1;
@@ -358,8 +363,14 @@ SCANSIM_API int scansim_io_read(intptr_t h, void* buffer, uint32_t size, uint32_
         return 0;
     }
     uint8_t* bytes = static_cast<uint8_t*>(buffer);
-    uint32_t got = s->device->bulkIn(bytes, size);
-    logTransfer(index, 1, size, got, bytes, got < kReadBytesLogged ? got : kReadBytesLogged);
+    uint32_t got = 0;
+    try {
+        got = s->device->bulkIn(bytes, size);
+        logTransfer(index, 1, size, got, bytes, got < kReadBytesLogged ? got : kReadBytesLogged);
+    } catch (...) {
+        SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+        return 0;
+    }
     if (received)
         *received = got;
     if (s->device->disconnectPending()) {
@@ -427,12 +438,18 @@ SCANSIM_API int scansim_insert_bmp(int index, const char* path)
     std::lock_guard<std::recursive_mutex> guard(g_lock);
     takeControl();
     Device* d = deviceAt(index);
-    Sheet sheet;
-    std::string error;
-    if (!d || !loadBmp(path, sheet, error))
+    if (!d)
         return 0;
-    d->insertSheet(sheet);
-    return 1;
+    try {
+        Sheet sheet;
+        std::string error;
+        if (!loadBmp(path, sheet, error))
+            return 0;
+        d->insertSheet(sheet);
+        return 1;
+    } catch (...) {
+        return 0; // out of memory for a very large card
+    }
 }
 
 SCANSIM_API int scansim_remove_sheet(int index)
