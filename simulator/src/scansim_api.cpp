@@ -172,9 +172,13 @@ void configureFromEnvironment()
             std::string lw = lower(what);
             int card = lw == "white" ? SCANSIM_CARD_WHITE : lw == "fiducial" ? SCANSIM_CARD_FIDUCIAL
                      : lw == "gray" ? SCANSIM_CARD_GRAY : 0;
-            if ((card && makeCard(card, sheet)) ||
-                (lw.compare(0, 5, "file:") == 0 && loadBmp(what.substr(5).c_str(), sheet, error)))
-                d->insertSheet(sheet);
+            try {
+                if ((card && makeCard(card, sheet)) ||
+                    (lw.compare(0, 5, "file:") == 0 && loadBmp(what.substr(5).c_str(), sheet, error)))
+                    d->insertSheet(sheet);
+            } catch (...) {
+                // a card too large for memory: the feeder stays empty
+            }
         }
     }
     faultsFromEnvironment();
