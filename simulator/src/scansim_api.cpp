@@ -39,6 +39,8 @@ struct LogRecord {
 
 // The usbscan control code that answers the 8-byte device descriptor.
 const uint32_t IOCTL_CODE_GET_DEVICE_DESCRIPTOR = 0x80002018u;
+const uint16_t DESCRIPTOR_DEVICE_RELEASE = 0x0100;
+const uint16_t DESCRIPTOR_LANGUAGE = 0x0409;
 const uint32_t kLogLimit = 400000;
 const uint32_t kReadBytesLogged = 64;
 
@@ -319,7 +321,8 @@ SCANSIM_API int scansim_io_control(intptr_t h, uint32_t code, const void* in, ui
         SetLastError(ERROR_INSUFFICIENT_BUFFER);
         return 0;
     }
-    uint16_t words[4] = {s->device->vendorId(), s->device->productId(), 0x0100, 0x0409};
+    uint16_t words[4] = {s->device->vendorId(), s->device->productId(), DESCRIPTOR_DEVICE_RELEASE,
+                         DESCRIPTOR_LANGUAGE};
     memcpy(out, words, 8);
     if (returned)
         *returned = 8;
