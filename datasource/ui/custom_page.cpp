@@ -72,6 +72,11 @@ void CustomSettingPage::InitPage()
     for (const ControlText& text : kControlTexts)
         SetControlText(hwnd_, text.id, text.number);
 
+    RECT frame = {2, 2, 2 + 127, 2 + 196};
+    MapDialogRect(hwnd_, &frame);
+    frame_.Create(this, hwnd_, frame);
+    UpdateImageSize();
+
     RefreshDiskSpace();
 
     const HWND sliders[] = {GetDlgItem(hwnd_, IDC_BRIGHTNESS_SLIDER),
@@ -151,6 +156,8 @@ void CustomSettingPage::RefreshControls()
     ShowValueText(IDC_CONTRAST_VALUE, block.contrast);
 
     UpdateImageSize();
+    if (frame_.Window())
+        frame_.SyncOutline();
 }
 
 void CustomSettingPage::CopyControlsToRecord()

@@ -3,6 +3,7 @@
 // status line and the Reset, Calibrate, Scan and Cancel buttons.
 #pragma once
 
+#include "ui/preview_frame.h"
 #include "ui/settings_page.h"
 
 class CustomSettingPage : public SettingsPage {
@@ -13,6 +14,8 @@ public:
     void CopyControlsToRecord();   // controls -> record
     void RefreshDiskSpace();
     void UpdateImageSize();
+
+    PreviewFrame& Frame() { return frame_; }
 
 protected:
     INT_PTR OnMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
@@ -30,4 +33,5 @@ private:
     void ShowStatus();
 
     short maximumResolution_ = 200;
+    PreviewFrame frame_;
 };
