@@ -245,7 +245,7 @@ void PreviewFrame::OnRightDown(POINT p)
 {
     if (tool_ != kAreaTool)
         return;
-    HMENU menu = LoadMenuW(KestrelInstance(), MAKEINTRESOURCEW(PAPER_MENU_FIRST + LanguageId -
+    HMENU menu = LoadMenuW(KestrelInstance(), MAKEINTRESOURCEW(IDM_PAPER_SIZE_FIRST + LanguageId -
                                                                FIRST_LANGUAGE_ID));
     if (!menu)
         return;
@@ -253,8 +253,8 @@ void PreviewFrame::OnRightDown(POINT p)
     const int command = static_cast<int>(TrackPopupMenu(
         GetSubMenu(menu, 0), TPM_RETURNCMD | TPM_RIGHTBUTTON | TPM_LEFTALIGN, p.x, p.y, 0, hwnd_, nullptr));
     DestroyMenu(menu);
-    if (command >= PAPER_COMMAND_FIRST && command < PAPER_COMMAND_FIRST + SCAN_SIZE_COUNT) {
-        SetScanSize(theApp.settings, command - PAPER_COMMAND_FIRST + 1);
+    if (command >= IDM_PAPER_LETTER && command < IDM_PAPER_LETTER + SCAN_SIZE_COUNT) {
+        SetScanSize(theApp.settings, command - IDM_PAPER_LETTER + 1);
         if (owner_)
             owner_->UpdateImageSize();
         SyncOutline();

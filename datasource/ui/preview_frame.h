@@ -22,8 +22,6 @@ enum {
 };
 enum { HANDLE_SIZE = 6 };
 enum { MINIMUM_AREA_SIZE = 50 };          // hundredths of an inch
-enum { PAPER_MENU_FIRST = 650 };          // + LanguageId - 1210
-enum { PAPER_COMMAND_FIRST = 1191 };      // entries 1..8
 
 // Hit code of `point` against `outline` (handles lie inside the outline).
 int HitTestOutline(const RECT& outline, POINT point);

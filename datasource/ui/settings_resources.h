@@ -1,6 +1,19 @@
-// Resource ids of the settings window's pages (settings_window.rc). Dialogs sit
-// at 310..319, controls at 1300..1399, apart from the preview frame's 890.
+// Resource ids of the settings window (settings_window.rc). Dialogs sit at
+// 310..319, controls at 1300..1399; the preview frame's child number 890 and its
+// paper-size menus 650..657 with commands 1191..1198 are fixed numbers.
 #pragma once
+
+// Paper-size menus of the preview frame, one per interface language
+// (650 + LanguageId - 1210); entry k (1..8) has command 1190 + k.
+#define IDM_PAPER_SIZE_FIRST        650
+#define IDM_PAPER_LETTER            1191
+#define IDM_PAPER_LEGAL             1192
+#define IDM_PAPER_A4                1193
+#define IDM_PAPER_A5                1194
+#define IDM_PAPER_B5                1195
+#define IDM_PAPER_BUSINESS_CARD     1196
+#define IDM_PAPER_PHOTO             1197
+#define IDM_PAPER_LARGE_PHOTO       1198
 
 // Pages of the settings window
 #define IDD_CUSTOM_PAGE             310

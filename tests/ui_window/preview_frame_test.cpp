@@ -9,6 +9,7 @@
 #include "support/test_driver_module.h"
 #include "support/trace_recorder.h"
 #include "twain/source_app.h"
+#include "ui/module_instance.h"
 #include "ui/preview_frame.h"
 #include "ui/settings_resources.h"
 #include "ui/settings_sheet.h"
@@ -32,6 +33,33 @@ TEST(OutlineHitTest, HandlesLieInsideTheCornersAndEdgeMiddles)
     for (const auto& c : cases)
         EXPECT_EQ(HitTestOutline(full, c.point), c.code) << c.point.x << "," << c.point.y;
     EXPECT_EQ(HitTestOutline(RECT{10, 10, 10, 10}, POINT{10, 10}), HIT_NOTHING);
+}
+
+TEST(PaperSizeMenus, OnePerLanguageWithTheEightPageSizes)
+{
+    for (int languageId = 1210; languageId <= 1217; ++languageId) {
+        SCOPED_TRACE(languageId);
+        HMENU menu = LoadMenuW(KestrelInstance(), MAKEINTRESOURCEW(650 + languageId - 1210));
+        ASSERT_NE(menu, nullptr);
+        wchar_t name[32] = L"";
+        GetMenuStringW(menu, 0, name, 32, MF_BYPOSITION);
+        EXPECT_STREQ(name, L"paperSize");
+        HMENU sizes = GetSubMenu(menu, 0);
+        ASSERT_EQ(GetMenuItemCount(sizes), 8);
+        for (int k = 1; k <= 8; ++k)
+            EXPECT_EQ(GetMenuItemID(sizes, k - 1), static_cast<UINT>(1190 + k));
+        wchar_t first[64] = L"", sixth[64] = L"";
+        GetMenuStringW(sizes, 0, first, 64, MF_BYPOSITION);
+        GetMenuStringW(sizes, 5, sixth, 64, MF_BYPOSITION);
+        if (languageId == 1215) {
+            EXPECT_STREQ(first, L"Letter size (8.5 x 11.0 \u82f1\u540b)");
+            EXPECT_STREQ(sixth, L"\u540d\u7247 (3.5 x 2.0 \u82f1\u540b)");
+        } else {
+            EXPECT_STREQ(first, L"Letter size (8.5\" x 11.0\")");
+            EXPECT_STREQ(sixth, L"Business card (4.5\" x 2.2\")");
+        }
+        DestroyMenu(menu);
+    }
 }
 
 struct Area {
