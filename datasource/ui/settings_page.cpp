@@ -30,8 +30,19 @@ void SetControlText(HWND dialog, int id, int number)
     SetDlgItemTextW(dialog, id, UiText(number).c_str());
 }
 
+static HelpPopupHook g_helpPopupHook = nullptr;
+
+void SetHelpPopupHook(HelpPopupHook hook)
+{
+    g_helpPopupHook = hook;
+}
+
 void ShowHelpPopup(HWND window, DWORD topic)
 {
+    if (g_helpPopupHook) {
+        g_helpPopupHook(window, HelpFileInUse(), topic);
+        return;
+    }
     // WinHelp reports a missing help file itself; nothing to do here.
     WinHelpA(window, HelpFileInUse(), HELP_CONTEXTPOPUP, topic);
 }

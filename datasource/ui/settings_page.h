@@ -22,6 +22,10 @@ void SetControlText(HWND dialog, int id, int number);
 // Opens the context-help popup `topic` of the help file in use.
 void ShowHelpPopup(HWND window, DWORD topic);
 
+// Replaces the platform's help popup (for tests); nullptr restores it.
+typedef void (*HelpPopupHook)(HWND window, const char* helpFile, DWORD topic);
+void SetHelpPopupHook(HelpPopupHook hook);
+
 class SettingsPage {
 public:
     SettingsPage(SettingsSheet* sheet, int templateId) : sheet_(sheet), templateId_(templateId) {}

@@ -8,11 +8,13 @@
 #include <prsht.h>
 
 #include <string>
+#include <vector>
 
 #include "scan/settings_store.h"
 #include "support/test_driver_module.h"
 #include "support/trace_recorder.h"
 #include "twain/source_app.h"
+#include "ui/settings_page.h"
 #include "ui/settings_resources.h"
 #include "ui/settings_sheet.h"
 #include "ui/text_table.h"
@@ -583,6 +585,69 @@ TEST_F(SettingsWindowTest, TabTitlesFollowTheStoredLanguage)
         EXPECT_EQ(titles[PAGE_LANGUAGE], TextOf(c.expected, 19));
         EXPECT_EQ(scanButton, TextOf(c.expected, 53));
     }
+}
+
+// --- Context help ------------------------------------------------------------------
+
+struct HelpRequest {
+    std::string file;
+    DWORD topic;
+};
+std::vector<HelpRequest> g_helpRequests;
+
+void RecordHelp(HWND, const char* file, DWORD topic)
+{
+    g_helpRequests.push_back({file, topic});
+}
+
+// A help request (F1) on `window`, as the platform delivers it.
+void AskHelp(HWND window)
+{
+    HELPINFO info = {};
+    info.cbSize = sizeof(info);
+    info.iContextType = HELPINFO_WINDOW;
+    info.iCtrlId = GetDlgCtrlID(window);
+    info.hItemHandle = window;
+    SendMessageW(window, WM_HELP, 0, reinterpret_cast<LPARAM>(&info));
+}
+
+TEST_F(SettingsWindowTest, HelpRequestsOpenTheTopicOfTheControlOrOfTheWindow)
+{
+    strcpy(theApp.helpPath, "C:\\kestrel\\Fenwick.hlp");
+    g_helpRequests.clear();
+    SetHelpPopupHook(RecordHelp);
+    std::vector<DWORD> customTopics;
+    size_t afterInfo = 0, afterLanguage = 0;
+    WindowScript script;
+    script.steps = {[&](HWND sheet) {
+        HWND page = CurrentPage(sheet, PAGE_CUSTOM);
+        const int controls[] = {IDC_BLACK_WHITE, IDC_GRAY, IDC_RESOLUTION_LIST, IDC_CONTRAST_SLIDER,
+                                IDC_BRIGHTNESS_VALUE, IDC_INVERT, IDC_RESET, IDC_SCAN};
+        for (int id : controls)
+            AskHelp(GetDlgItem(page, id));
+        for (const HelpRequest& request : g_helpRequests)
+            customTopics.push_back(request.topic);
+        g_helpRequests.clear();
+        AskHelp(GetDlgItem(CurrentPage(sheet, PAGE_INFO), IDC_MODEL_LABEL));
+        afterInfo = g_helpRequests.size();
+        AskHelp(GetDlgItem(CurrentPage(sheet, PAGE_LANGUAGE), IDC_FLAG_FIRST));
+        afterLanguage = g_helpRequests.size();
+        AskHelp(sheet);
+        PostMessageW(sheet, WM_SYSCOMMAND, SC_CLOSE, 0);
+        return true;
+    }};
+    RunScripted(script, PAGE_CUSTOM);
+    SetHelpPopupHook(nullptr);
+    theApp.helpPath[0] = 0;
+
+    // The Scan button has no topic.
+    EXPECT_EQ(customTopics, (std::vector<DWORD>{17051, 17051, 17052, 17075, 17073, 19063, 17074}));
+    EXPECT_EQ(afterInfo, 0u);
+    ASSERT_EQ(g_helpRequests.size(), 2u);
+    EXPECT_EQ(afterLanguage, 1u);
+    EXPECT_EQ(g_helpRequests[0].topic, 17050u);
+    EXPECT_EQ(g_helpRequests[1].topic, 17050u);
+    EXPECT_EQ(g_helpRequests[0].file, "C:\\kestrel\\Fenwick.hlp");
 }
 
 // --- Pictures for a person to look at ---------------------------------------------
