@@ -15,8 +15,6 @@ public:
     void RefreshDiskSpace();
     void UpdateImageSize();
 
-    PreviewFrame& Frame() { return frame_; }
-
 protected:
     INT_PTR OnMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
 

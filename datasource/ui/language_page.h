@@ -15,10 +15,6 @@ public:
     // so that an accept without a choice keeps what is in force.
     int ChosenLanguageId() const;
 
-    // Rectangle of flag n in page pixels (empty before the page exists).
-    RECT FlagRect(int n) const { return flags_[n]; }
-    int HighlightedFlag() const { return highlighted_; }
-
 protected:
     INT_PTR OnMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
 

@@ -61,12 +61,9 @@ public:
     int DoModal();
 
     HWND Window() const { return hwnd_; }
-    int PaperLatch() const { return paperLatch_; }
 
     // Index of the page in front, -1 before the window exists.
     int ActivePageIndex() const;
-
-    CustomSettingPage& CustomPage() { return *custom_; }
 
 private:
     static int CALLBACK SheetCallback(HWND window, UINT message, LPARAM lParam);
