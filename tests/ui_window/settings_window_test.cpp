@@ -652,12 +652,12 @@ TEST_F(SettingsWindowTest, HelpRequestsOpenTheTopicOfTheControlOrOfTheWindow)
 
 // --- Pictures for a person to look at ---------------------------------------------
 
-TEST_F(SettingsWindowTest, PicturesOfEachPageInEnglishAndJapanese)
+TEST_F(SettingsWindowTest, PicturesOfEachPageInEnglishJapaneseAndTraditionalChinese)
 {
     const struct {
         const char* stored;
         const char* tag;
-    } languages[] = {{"1210", "en"}, {"1217", "ja"}};
+    } languages[] = {{"1210", "en"}, {"1217", "ja"}, {"1215", "tw"}};
     for (const auto& language : languages) {
         WritePrivateProfileStringA("MAIN", "Language", language.stored, kProfile);
         bool saved[PAGE_COUNT] = {};
