@@ -4,30 +4,15 @@
 #include <stdio.h>
 #include <string.h>
 
-extern "C" IMAGE_DOS_HEADER __ImageBase;
-
-// Directory of this module with its trailing backslash; empty when unknown.
-static void ModuleDirectory(char* directory, size_t size)
-{
-    char path[MAX_PATH] = "";
-    DWORD length = GetModuleFileNameA(reinterpret_cast<HMODULE>(&__ImageBase), path,
-                                      sizeof(path));
-    directory[0] = 0;
-    if (length == 0 || length >= sizeof(path))
-        return;
-    char* slash = strrchr(path, '\\');
-    if (!slash)
-        return;
-    slash[1] = 0;
-    snprintf(directory, size, "%s", path);
-}
+#include "scan/misc.h"
 
 void UseSourceFiles(SourceApp& app)
 {
     snprintf(app.messageBoxTitle, sizeof(app.messageBoxTitle), "%s", kMessageBoxTitle);
 
     char directory[PATH_BUFFER_SIZE];
-    ModuleDirectory(directory, sizeof(directory));
+    if (!ModuleDirectory(directory, sizeof(directory)))
+        directory[0] = 0;
     // A directory too long for the buffer would cut the name: use the bare name then.
     if (strlen(directory) + strlen(kHelpFileName) >= sizeof(app.helpPath))
         directory[0] = 0;

@@ -19,13 +19,7 @@ const int kPictureLift = 4;     // gap between the picture's lower edge and the 
 // Sets a control's text from the current language's code-page bytes.
 void SetLocalizedText(HWND control, const char* text)
 {
-    wchar_t wide[512];
-    int length = MultiByteToWideChar(LanguageCodePage(LanguageId), 0, text ? text : "", -1,
-                                     wide, 512);
-    if (length <= 0)
-        wide[0] = 0;
-    wide[511] = 0;
-    SetWindowTextW(control, wide);
+    SetWindowTextW(control, WidenUiText(text).c_str());
 }
 
 } // namespace

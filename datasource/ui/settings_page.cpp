@@ -11,20 +11,6 @@ std::wstring UiText(int number)
     return buffer;
 }
 
-std::wstring WidenUiText(const char* text)
-{
-    if (!text || !*text)
-        return std::wstring();
-    const UINT codePage = LanguageCodePage(LanguageId);
-    int length = MultiByteToWideChar(codePage, 0, text, -1, nullptr, 0);
-    if (length <= 0)
-        return std::wstring();
-    std::wstring wide(static_cast<size_t>(length), L'\0');
-    MultiByteToWideChar(codePage, 0, text, -1, &wide[0], length);
-    wide.resize(static_cast<size_t>(length - 1));
-    return wide;
-}
-
 void SetControlText(HWND dialog, int id, int number)
 {
     SetDlgItemTextW(dialog, id, UiText(number).c_str());

@@ -8,13 +8,12 @@
 
 #include <string>
 
+#include "ui/text_table.h"
+
 class SettingsSheet;
 
 // Text `number` of the text table in the current interface language, as UTF-16.
 std::wstring UiText(int number);
-
-// Code-page bytes of the current interface language, as UTF-16.
-std::wstring WidenUiText(const char* text);
 
 // Puts text `number` in the current interface language on control `id`.
 void SetControlText(HWND dialog, int id, int number);

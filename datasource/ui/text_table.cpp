@@ -72,3 +72,17 @@ int GetTextWide(int languageId, int number, wchar_t* buffer, int capacity)
     }
     return length - 1;
 }
+
+std::wstring WidenUiText(const char* text)
+{
+    if (!text || !*text)
+        return std::wstring();
+    const UINT codePage = LanguageCodePage(LanguageId);
+    int length = MultiByteToWideChar(codePage, 0, text, -1, nullptr, 0);
+    if (length <= 0)
+        return std::wstring();
+    std::wstring wide(static_cast<size_t>(length), L'\0');
+    MultiByteToWideChar(codePage, 0, text, -1, &wide[0], length);
+    wide.resize(static_cast<size_t>(length - 1));
+    return wide;
+}

@@ -10,6 +10,8 @@
 
 #include <windows.h>
 
+#include <string>
+
 // Interface languages, in table column order: LanguageId - FIRST_LANGUAGE_ID
 // is the column.
 enum {
@@ -51,3 +53,7 @@ UINT LanguageCodePage(int languageId);
 // Returns the length written without the NUL; 0 and an empty buffer when the
 // text is empty or does not fit.
 int GetTextWide(int languageId, int number, wchar_t* buffer, int capacity);
+
+// Code-page bytes of the current language (a text of the table, or one built
+// from it) as UTF-16 for the ...W window functions; "" for NULL.
+std::wstring WidenUiText(const char* text);
