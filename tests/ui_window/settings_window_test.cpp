@@ -68,6 +68,9 @@ class SettingsWindowTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
+        // The display's pointer starts in the middle of the screen, where the
+        // centred sheet puts its pictures: park it in a corner.
+        SetCursorPos(0, 0);
         strcpy(theApp.profileName, kProfile);
         DeleteFileA(ProfilePath().c_str());
         theApp.settings = ScanSettings{};
