@@ -20,6 +20,8 @@
 #include "ui/text_table.h"
 #include "window_script.h"
 
+extern "C" TW_UINT16 WINAPI DS_Entry(pTW_IDENTITY, TW_UINT32, TW_UINT16, TW_UINT16, TW_MEMREF);
+
 namespace {
 
 const char kProfile[] = "kestrel_ui_window_test.INI";
@@ -689,6 +691,70 @@ TEST_F(SettingsWindowTest, PicturesOfEachPageInEnglishJapaneseAndTraditionalChin
         for (int page = 0; page < PAGE_COUNT; ++page)
             EXPECT_TRUE(saved[page]) << language.tag << " page " << page;
     }
+}
+
+// --- Enabling the source with its user interface -------------------------------
+
+int ShownPageIndex(HWND sheet)
+{
+    return TabCtrl_GetCurSel(reinterpret_cast<HWND>(SendMessageW(sheet, PSM_GETTABCONTROL, 0, 0)));
+}
+
+TEST_F(SettingsWindowTest, EnableRebuildsTheWindowInTheNewLanguageAfterEachSwitch)
+{
+    std::vector<HWND> sheets;
+    std::vector<int> shownPages;
+    std::vector<std::wstring> firstTabs;
+    // A step acts once on each new window (the old one may still be closing).
+    auto onNewWindow = [&](HWND sheet, const std::function<void(HWND)>& act) {
+        if (!sheets.empty() && sheets.back() == sheet)
+            return false;
+        sheets.push_back(sheet);
+        shownPages.push_back(ShownPageIndex(sheet));
+        firstTabs.push_back(TabTitle(sheet, 0));
+        act(sheet);
+        return true;
+    };
+    auto chooseLanguage = [](int n) {
+        return [n](HWND sheet) {
+            ClickCentre(GetDlgItem(CurrentPage(sheet, PAGE_LANGUAGE), IDC_FLAG_FIRST + n));
+        };
+    };
+    WindowScript script;
+    script.steps = {
+        [&](HWND sheet) { return onNewWindow(sheet, chooseLanguage(3)); },   // Italian
+        [&](HWND sheet) { return onNewWindow(sheet, chooseLanguage(7)); },   // Japanese
+        [&](HWND sheet) {
+            return onNewWindow(sheet, [](HWND s) {
+                PostMessageW(GetDlgItem(CurrentPage(s, PAGE_CUSTOM), IDC_SCAN), BM_CLICK, 0, 0);
+            });
+        },
+    };
+
+    HWND host = CreateWindowA("STATIC", "host", WS_OVERLAPPED, 0, 0, 50, 50, nullptr, nullptr,
+                              GetModuleHandleA(nullptr), nullptr);
+    theApp.twainState = 4;
+    TW_IDENTITY origin = {};
+    TW_USERINTERFACE ui = {TRUE, FALSE, host};
+    const int rc = RunScriptedWhile(script, [&] {
+        return static_cast<int>(DS_Entry(&origin, DG_CONTROL, DAT_USERINTERFACE, MSG_ENABLEDS, &ui));
+    });
+    EXPECT_EQ(rc, TWRC_SUCCESS);
+    EXPECT_FALSE(script.timedOut);
+    EXPECT_EQ(theApp.twainState, 6);
+    ASSERT_EQ(sheets.size(), 3u);
+    EXPECT_EQ(shownPages[0], PAGE_CUSTOM);
+    EXPECT_EQ(shownPages[1], PAGE_LANGUAGE);   // asked for page 3, beyond the last
+    EXPECT_EQ(shownPages[2], PAGE_LANGUAGE);
+    EXPECT_EQ(firstTabs[0], TextOf(LANGUAGE_ENGLISH, 34));
+    EXPECT_EQ(firstTabs[1], TextOf(LANGUAGE_ITALIAN, 34));
+    EXPECT_EQ(firstTabs[2], TextOf(LANGUAGE_JAPANESE, 34));
+    EXPECT_EQ(StoredLanguage(), LANGUAGE_JAPANESE);
+    EXPECT_EQ(CountCalls(control().calls, "IO_StartScan"), 1);
+    MSG ready;
+    EXPECT_TRUE(PeekMessageA(&ready, host, WM_KEYUP, WM_KEYUP, PM_REMOVE));
+    theApp.twainState = 0;
+    DestroyWindow(host);
 }
 
 }  // namespace

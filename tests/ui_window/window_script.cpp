@@ -53,15 +53,21 @@ void CALLBACK Tick(HWND, UINT, UINT_PTR, DWORD)
 
 }  // namespace
 
-int RunScripted(WindowScript& script, int startPage, HWND parent)
+int RunScriptedWhile(WindowScript& script, const std::function<int()>& body)
 {
     g_script = &script;
     g_ticks = 0;
     UINT_PTR timer = SetTimer(nullptr, 0, kTickMs, Tick);
-    const int result = RunSettingsWindow("Zureruri Zedu", parent, startPage);
+    const int result = body();
     KillTimer(nullptr, timer);
     g_script = nullptr;
     return result;
+}
+
+int RunScripted(WindowScript& script, int startPage, HWND parent)
+{
+    return RunScriptedWhile(
+        script, [&] { return RunSettingsWindow("Zureruri Zedu", parent, startPage); });
 }
 
 HWND CurrentPage(HWND sheet, int index)

@@ -24,6 +24,10 @@ struct WindowScript {
 // has not ended the window after about 20 s closes it with its close box.
 int RunScripted(WindowScript& script, int startPage, HWND parent = nullptr);
 
+// Runs `body` (which shows settings windows, perhaps several one after another)
+// while `script` plays on whichever settings window is open; returns body's result.
+int RunScriptedWhile(WindowScript& script, const std::function<int()>& body);
+
 // The settings window's current page, after switching to `index` when >= 0.
 HWND CurrentPage(HWND sheet, int index = -1);
 
