@@ -11,16 +11,8 @@ using namespace simtest;
 
 namespace {
 
-class CcdOptics : public ::testing::Test {
+class CcdOptics : public CcdDeviceTest {
 protected:
-    void SetUp() override
-    {
-        scansim_reset();
-        ASSERT_EQ(1, scansim_attach(0, SCANSIM_KIND_CCD, 0x0400, 0x1000));
-        h = openDevice(0);
-        ASSERT_NE(INVALID_HANDLE_VALUE, h);
-    }
-    void TearDown() override { UsbDevClose(h); }
 
     void insert(int card)
     {
@@ -44,7 +36,6 @@ protected:
         auto mm = std::minmax_element(v.begin() + from, v.begin() + to);
         return *mm.second - *mm.first;
     }
-    HANDLE h = INVALID_HANDLE_VALUE;
 };
 
 // Where the model puts card column x600 in the reordered page: the card passes face

@@ -10,16 +10,8 @@ using namespace simtest;
 
 namespace {
 
-class PaperAndFaults : public ::testing::Test {
+class PaperAndFaults : public CcdDeviceTest {
 protected:
-    void SetUp() override
-    {
-        scansim_reset();
-        ASSERT_EQ(1, scansim_attach(0, SCANSIM_KIND_CCD, 0x0400, 0x1000));
-        h = openDevice(0);
-        ASSERT_NE(INVALID_HANDLE_VALUE, h);
-    }
-    void TearDown() override { UsbDevClose(h); }
     ScanSimStatus status()
     {
         ScanSimStatus st;
@@ -46,7 +38,6 @@ protected:
         r.write(h);
         writeReg(h, 0x07, 0x03);
     }
-    HANDLE h = INVALID_HANDLE_VALUE;
 };
 
 } // namespace

@@ -58,14 +58,13 @@ Regs initImage(const LedTimes& led, int dpi, int mode)
     return r;
 }
 
-class PloverFlow : public ::testing::Test {
+class PloverFlow : public CcdDeviceTest {
 protected:
     void SetUp() override
     {
-        scansim_reset();
-        ASSERT_EQ(1, scansim_attach(0, SCANSIM_KIND_CCD, 0x0400, 0x1000));
-        h = openDevice(0);
-        ASSERT_NE(INVALID_HANDLE_VALUE, h);
+        CcdDeviceTest::SetUp();
+        if (HasFatalFailure())
+            return;
         // Module load.
         writeReg(h, 0x08, 30);
         writeReg(h, 0x19, 0);
@@ -75,7 +74,6 @@ protected:
         writeReg(h, 0x07, 0x00);
         readReg(h, 0x02);
     }
-    void TearDown() override { UsbDevClose(h); }
 
     void resetChip()
     {
@@ -225,7 +223,6 @@ protected:
         return page;
     }
 
-    HANDLE h = INVALID_HANDLE_VALUE;
     LedTimes led;
     std::vector<uint16_t> offsets, gains;
 };

@@ -130,4 +130,19 @@ struct Regs {
     void write(HANDLE h) const { ploverWrite(h, 0x00, r, sizeof r, true); }
 };
 
+// A fresh simulator with one CCD device at index 0, opened through the seam.
+class CcdDeviceTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        scansim_reset();
+        ASSERT_EQ(1, scansim_attach(0, SCANSIM_KIND_CCD, 0x0400, 0x1000));
+        h = openDevice(0);
+        ASSERT_NE(INVALID_HANDLE_VALUE, h);
+    }
+    void TearDown() override { UsbDevClose(h); }
+
+    HANDLE h = INVALID_HANDLE_VALUE;
+};
+
 } // namespace simtest
