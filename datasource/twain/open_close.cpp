@@ -10,6 +10,7 @@
 #include "twain/source_files.h"
 #include "twain/source_identity.h"
 #include "twain/trace.h"
+#include "twain/transfer_state.h"
 #include "ui/message_box.h"
 
 // True when the identity the Source Manager opens is this source's.
@@ -85,6 +86,9 @@ TW_UINT16 OnCloseDS(pTW_IDENTITY, TW_UINT16, TW_MEMREF)
     // A close that matches no counted open (one after a refused open) keeps the count at 0.
     if (app.openCount > 0)
         --app.openCount;
+    // A host closing in the middle of a memory image: its page is closed first.
+    if (!theTransfer.mem.newImage)
+        EndMemoryImage();
     if (app.driver.IsLoaded() && app.openCount <= 0)
         app.driver.Release();
     app.twainState = 3;

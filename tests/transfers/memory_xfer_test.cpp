@@ -173,6 +173,20 @@ TEST_F(MemoryXfer, AnImageGivenUpHalfwayStillClosesItsPage)
     EXPECT_TRUE(IsWindowEnabled(window));
 }
 
+TEST_F(MemoryXfer, ClosingInTheMiddleOfAnImageClosesItsPageFirst)
+{
+    EnableForTransfer();
+    std::vector<uint8_t> buffer(100 * 30);
+    TW_IMAGEMEMXFER xfer;
+    ASSERT_EQ(Strip(buffer, &xfer), TWRC_SUCCESS);
+    // The fixture's close comes without MSG_DISABLEDS: the page must not stay open.
+    EXPECT_EQ(Call(DG_CONTROL, DAT_IDENTITY, MSG_CLOSEDS, nullptr), TWRC_SUCCESS);
+    const std::string calls = driver.Calls();
+    EXPECT_EQ(calls.substr(calls.size() - strlen("IO_FeedPage;IO_EndScanPage;")),
+              "IO_FeedPage;IO_EndScanPage;");
+    EXPECT_TRUE(theTransfer.mem.newImage);
+}
+
 TEST_F(MemoryXfer, CalibrationIsRunAndTheUserPromptedWhenTheDeviceAsks)
 {
     driver.Control().isCalibrationNeeded = 1;
