@@ -66,6 +66,15 @@ std::wstring ControlText(HWND page, int id)
     return text;
 }
 
+// Script step: press the Custom Setting page's Scan button.
+ScriptStep PressScan()
+{
+    return [](HWND sheet) {
+        PostMessageW(GetDlgItem(CurrentPage(sheet), IDC_SCAN), BM_CLICK, 0, 0);
+        return true;
+    };
+}
+
 class SettingsWindowTest : public ::testing::Test {
 protected:
     void SetUp() override
@@ -209,10 +218,7 @@ TEST_F(SettingsWindowTest, ScanWithoutPaperAsksUntilCancelledAndKeepsTheWindowOp
     bool openAfterScan = false;
     WindowScript script;
     script.steps = {
-        [&](HWND sheet) {
-            PostMessageW(GetDlgItem(CurrentPage(sheet), IDC_SCAN), BM_CLICK, 0, 0);
-            return true;
-        },
+        PressScan(),
         [&](HWND sheet) {
             openAfterScan = IsWindowVisible(sheet);
             PostMessageW(GetDlgItem(CurrentPage(sheet), IDC_PAGE_CANCEL), BM_CLICK, 0, 0);
@@ -288,6 +294,18 @@ HWND CalibrationDialog()
     return dialog;
 }
 
+// Script step: once the calibration dialog is up, press its button `id`.
+ScriptStep PressInCalibrationDialog(int id)
+{
+    return [id](HWND) {
+        HWND dialog = CalibrationDialog();
+        if (!dialog)
+            return false;
+        PostMessageW(GetDlgItem(dialog, id), BM_CLICK, 0, 0);
+        return true;
+    };
+}
+
 TEST_F(SettingsWindowTest, ScanCancelledInTheCalibrationDialogLeavesTheWindowOpenAndCopiesNothing)
 {
     control().isCalibrationNeeded = 1;
@@ -296,10 +314,7 @@ TEST_F(SettingsWindowTest, ScanCancelledInTheCalibrationDialogLeavesTheWindowOpe
     bool openAfterwards = false;
     WindowScript script;
     script.steps = {
-        [&](HWND sheet) {
-            PostMessageW(GetDlgItem(CurrentPage(sheet), IDC_SCAN), BM_CLICK, 0, 0);
-            return true;
-        },
+        PressScan(),
         [&](HWND) {
             HWND dialog = CalibrationDialog();
             if (!dialog)
@@ -339,17 +354,8 @@ TEST_F(SettingsWindowTest, ScanAfterCalibrationReportsTheResultAndScans)
         recorder_.Messages().clear();
         WindowScript script;
         script.steps = {
-            [&](HWND sheet) {
-                PostMessageW(GetDlgItem(CurrentPage(sheet), IDC_SCAN), BM_CLICK, 0, 0);
-                return true;
-            },
-            [&](HWND) {
-                HWND dialog = CalibrationDialog();
-                if (!dialog)
-                    return false;
-                PostMessageW(GetDlgItem(dialog, IDC_CALIB), BM_CLICK, 0, 0);
-                return true;
-            },
+            PressScan(),
+            PressInCalibrationDialog(IDC_CALIB),
         };
         EXPECT_EQ(RunScripted(script, PAGE_CUSTOM), SETTINGS_RESULT_SCAN);
         EXPECT_EQ(CountCalls(control().calls, "IO_CalibrateScanner"), 1);
@@ -371,17 +377,8 @@ TEST_F(SettingsWindowTest, CancelledPaperPromptOfCalibSkipsTheCalibration)
     recorder_.AnswerForMessages() = IDCANCEL;
     WindowScript script;
     script.steps = {
-        [&](HWND sheet) {
-            PostMessageW(GetDlgItem(CurrentPage(sheet), IDC_SCAN), BM_CLICK, 0, 0);
-            return true;
-        },
-        [&](HWND) {
-            HWND dialog = CalibrationDialog();
-            if (!dialog)
-                return false;
-            PostMessageW(GetDlgItem(dialog, IDC_CALIB), BM_CLICK, 0, 0);
-            return true;
-        },
+        PressScan(),
+        PressInCalibrationDialog(IDC_CALIB),
         [&](HWND sheet) {   // the scan's own paper prompt was cancelled too
             if (CalibrationDialog() || recorder_.Messages().size() < 3)
                 return false;
