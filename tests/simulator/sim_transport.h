@@ -23,8 +23,10 @@ inline HANDLE openDevice(int index)
     return UsbDevOpen(name);
 }
 
-// plover: 60-byte chunks, collected until the transfer holds 191 bytes or more.
-inline void ploverWrite(HANDLE h, uint8_t reg, const uint8_t* data, uint32_t count, bool inc)
+// Both drivers send 60-byte chunks with 4-byte headers, collected into one bulk
+// transfer until it holds at least `flushAt` bytes (or the data ends).
+inline void framedWrite(HANDLE h, uint8_t reg, const uint8_t* data, uint32_t count, bool inc,
+                        int64_t flushAt)
 {
     std::vector<uint8_t> transfer;
     uint32_t done = 0;
@@ -36,7 +38,7 @@ inline void ploverWrite(HANDLE h, uint8_t reg, const uint8_t* data, uint32_t cou
         transfer.push_back(uint8_t(n));
         transfer.insert(transfer.end(), data + done, data + done + n);
         done += n;
-        if (transfer.size() >= 191 || done == count) {
+        if (int64_t(transfer.size()) >= flushAt || done == count) {
             uint32_t written = 0;
             UsbDevWrite(h, transfer.data(), uint32_t(transfer.size()), &written);
             transfer.clear();
@@ -44,26 +46,16 @@ inline void ploverWrite(HANDLE h, uint8_t reg, const uint8_t* data, uint32_t cou
     }
 }
 
-// wren: chunks collected until the transfer holds at least (length - 59) bytes.
+// plover: a transfer goes out once it holds 191 bytes or more.
+inline void ploverWrite(HANDLE h, uint8_t reg, const uint8_t* data, uint32_t count, bool inc)
+{
+    framedWrite(h, reg, data, count, inc, 191);
+}
+
+// wren: a transfer goes out once it holds at least (length - 59) bytes.
 inline void wrenWrite(HANDLE h, uint8_t reg, const uint8_t* data, uint32_t count, bool inc)
 {
-    std::vector<uint8_t> transfer;
-    uint32_t done = 0;
-    int64_t threshold = int64_t(count) - 59;
-    while (done < count) {
-        uint32_t n = count - done < 60 ? count - done : 60;
-        transfer.push_back(inc ? W_INC : W_ONE);
-        transfer.push_back(uint8_t(inc ? reg + done : reg));
-        transfer.push_back(uint8_t(n >> 8));
-        transfer.push_back(uint8_t(n));
-        transfer.insert(transfer.end(), data + done, data + done + n);
-        done += n;
-        if (int64_t(transfer.size()) >= threshold || done == count) {
-            uint32_t written = 0;
-            UsbDevWrite(h, transfer.data(), uint32_t(transfer.size()), &written);
-            transfer.clear();
-        }
-    }
+    framedWrite(h, reg, data, count, inc, int64_t(count) - 59);
 }
 
 inline void writeReg(HANDLE h, uint8_t reg, uint8_t value) { ploverWrite(h, reg, &value, 1, false); }
