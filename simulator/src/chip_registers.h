@@ -34,6 +34,7 @@ enum : uint8_t {
     REG_SHADING_MODE = 0x42,    // SHADING_ bits
     REG_MOTOR_CONTROL = 0x45,   // MOTOR_ bits
     REG_STEP_COUNT = 0x4A,      // 16-bit: steps before the first line / steps of CMD_MOVE_STEPS
+    REG_STEPS_AFTER_SENSOR = 0x4C, // 16-bit: scanning starts this many steps past the paper sensor
     REG_COUNT = 0x80
 };
 

@@ -272,6 +272,15 @@ void Device::startScan()
     linesScanned_ = 0;
     line_.clear();
     linePos_ = 0;
+    // With a sensor distance set, the chip first draws a sheet whose leading edge is at
+    // or past the paper sensor until it is that many steps past it; a sheet already
+    // further in does not move.
+    uint16_t afterSensor = regs_.get16(REG_STEPS_AFTER_SENSOR);
+    if (afterSensor && paper_.present()) {
+        double past = paper_.lead() - PaperGeometry::SENSOR_POSITION;
+        if (past >= 0 && past < afterSensor)
+            paper_.step(afterSensor - past);
+    }
     // The motor makes the programmed steps before the first line.
     paper_.step(regs_.get16(REG_STEP_COUNT));
 }
