@@ -3,7 +3,7 @@
 // reads with the read-failure counter and reconnection.
 #pragma once
 
-#include "register_image.h"
+#include "lm9831_register_image.h"
 
 #include <windows.h>
 #include <stdint.h>
