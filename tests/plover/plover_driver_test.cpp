@@ -80,8 +80,26 @@ ScanSettings Page(int mode, int dpi, int left = 0, int top = 0, int right = 220,
 int g_boxes = 0;
 int CountBox(const char*, const char*, UINT) { ++g_boxes; return IDOK; }
 
+const char* const kDriverFiles[] = {"plover.ini", "DadaVorG.oft", "DadaVorG.gan", "DadaVor.oft"};
+
 class PloverDriver : public ::testing::Test {
 protected:
+    // The prefix's configuration and calibration (a demo's, another test's) are set
+    // aside for the suite and come back afterwards.
+    static void SetUpTestSuite()
+    {
+        BuildConfigPaths();
+        WritePrivateProfileStringA(nullptr, nullptr, nullptr, ConfigFilePath().c_str());
+        for (const char* f : kDriverFiles)
+            MoveFileExA(DriverFile(f).c_str(), (DriverFile(f) + ".keep").c_str(), MOVEFILE_REPLACE_EXISTING);
+    }
+    static void TearDownTestSuite()
+    {
+        for (const char* f : kDriverFiles) {
+            DeleteFileA(DriverFile(f).c_str());
+            MoveFileExA((DriverFile(f) + ".keep").c_str(), DriverFile(f).c_str(), MOVEFILE_REPLACE_EXISTING);
+        }
+    }
     void SetUp() override
     {
         SetPloverMessageHook(CountBox);
@@ -90,7 +108,7 @@ protected:
         scansim_attach(0, SCANSIM_KIND_CCD, SCANSIM_DEFAULT_VID, SCANSIM_DEFAULT_PID_CCD);
         scansim_insert_card(0, SCANSIM_CARD_FIDUCIAL);
         PloverModuleLoad();
-        for (const char* f : {"plover.ini", "DadaVorG.oft", "DadaVorG.gan", "DadaVor.oft"})
+        for (const char* f : kDriverFiles)
             DeleteFileA(DriverFile(f).c_str());
         WritePrivateProfileStringA(nullptr, nullptr, nullptr, ConfigFilePath().c_str());
         scansim_log_clear();
