@@ -44,6 +44,20 @@ namespace {
 
 std::string DriverFile(const char* name) { return DriverFilePath(name); }
 
+// Outside the driver's folder, so that the folder can be removed while a suite runs.
+std::string KeptFile(const char* name)
+{
+    char dir[MAX_PATH];
+    GetWindowsDirectoryA(dir, MAX_PATH);
+    return std::string(dir) + "\\plover_test_kept_" + name;
+}
+
+std::string DriverFolder()
+{
+    std::string path = DriverFile("x");
+    return path.substr(0, path.size() - 2);
+}
+
 std::vector<std::vector<uint8_t>> LoggedTransfers(int direction)
 {
     std::vector<std::vector<uint8_t>> out;
@@ -91,13 +105,14 @@ protected:
         BuildConfigPaths();
         WritePrivateProfileStringA(nullptr, nullptr, nullptr, ConfigFilePath().c_str());
         for (const char* f : kDriverFiles)
-            MoveFileExA(DriverFile(f).c_str(), (DriverFile(f) + ".keep").c_str(), MOVEFILE_REPLACE_EXISTING);
+            MoveFileExA(DriverFile(f).c_str(), KeptFile(f).c_str(), MOVEFILE_REPLACE_EXISTING);
     }
     static void TearDownTestSuite()
     {
         for (const char* f : kDriverFiles) {
             DeleteFileA(DriverFile(f).c_str());
-            MoveFileExA((DriverFile(f) + ".keep").c_str(), DriverFile(f).c_str(), MOVEFILE_REPLACE_EXISTING);
+            EnsureDriverFolder();
+            MoveFileExA(KeptFile(f).c_str(), DriverFile(f).c_str(), MOVEFILE_REPLACE_EXISTING);
         }
     }
     void SetUp() override
@@ -334,6 +349,8 @@ TEST_F(PloverDriver, CalibrationFilesReadBack)
     EXPECT_EQ(IO_IsCalibrationNeeded(), 1);
     EXPECT_FALSE(GetFileAttributesA(DriverFile("DadaVorG.oft").c_str()) != INVALID_FILE_ATTRIBUTES)
         << "asking must not create the offset file";
+    // A fresh machine has no driver folder: calibration creates it to save its results.
+    ASSERT_TRUE(RemoveDirectoryA(DriverFolder().c_str())) << GetLastError();
     FillGammaTbl(MODE_BW);
     scansim_insert_card(0, SCANSIM_CARD_WHITE);
     ASSERT_EQ(IO_CalibrateScanner(0), 1);
