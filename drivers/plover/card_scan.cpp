@@ -22,6 +22,10 @@ IO_EXPORT int IO_Scan(short mode, short resolution, short totalLines, short line
     // Nonsense sizes would loop for ever or divide by zero.
     if (resolution <= 0 || totalLines <= 0 || linesPerBlock <= 0)
         return 0;
+    // A resolution without a divider code would give lines of another length than read.
+    int divider = DividerCode(resolution);
+    if (divider < 0)
+        return 0;
     if (IO_IsCalibrationNeeded() == 1) {
         PloverMessageBox(kCalibrationMessage, "", MB_OK);
         IO_CalibrateScanner(0);
@@ -56,8 +60,7 @@ IO_EXPORT int IO_Scan(short mode, short resolution, short totalLines, short line
     ResetChip();
     Init9831();
     FillGammaTbl(MODE_GRAY);
-    int divider = DividerCode(resolution);
-    Reg9831.set8(REG_PIXEL_FORMAT, uint8_t(PIXEL_DEPTH_8 | (divider > 0 ? divider : 0)));
+    Reg9831.set8(REG_PIXEL_FORMAT, uint8_t(PIXEL_DEPTH_8 | divider));
     Reg9831.set8(REG_CHANNEL_MODE, CHANNEL_MODE_GRAY);
     Reg9831.set8(REG_ILLUMINATION, ILLUM_ALL);
     FillCalibData();

@@ -583,6 +583,8 @@ TEST_F(PloverDriver, CardScanDeliversBlocksThroughTheCallback)
     EXPECT_EQ(g_blocks, (std::vector<std::pair<int, int>>{{30, 0}, {30, 0}, {30, 0}, {10, 1}}));
     EXPECT_EQ(IO_Scan(1, 300, 100, 0, RecordBlock), 0) << "no lines per block: no endless loop";
     EXPECT_EQ(IO_Scan(1, 0, 100, 30, RecordBlock), 0);
+    EXPECT_EQ(IO_Scan(1, 250, 100, 30, RecordBlock), 0);
+    EXPECT_EQ(g_blocks.size(), 4u);
 }
 
 } // namespace
