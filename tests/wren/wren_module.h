@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <stdint.h>
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -97,6 +98,7 @@ inline ScanSettings GraySettings(int resolution)
 struct Page {
     int result = 0;       // last IO_GetImageBlock value that ended the page
     int width = 0, stride = 0, lines = 0;
+    int fedOut = -1;      // IO_FeedPage's answer
     bool blackAndWhite = false;
     std::vector<uint8_t> rows; // top-down
     uint8_t At(int x, int y) const
@@ -140,7 +142,7 @@ inline Page ScanPage(WrenModule& w, ScanSettings s, int block = 64)
         if (got < wanted)
             break;
     }
-    w.FeedPage();
+    p.fedOut = w.FeedPage();
     w.EndScanPage();
     return p;
 }
