@@ -71,15 +71,11 @@ HANDLE DiscoverDevice(bool skipHeld, DeviceInfo* info, bool* heldSeen)
     if (heldSeen)
         *heldSeen = false;
     for (int n = 0; n < DEVICE_NAME_COUNT; ++n) {
+        // Only wren names an event after a device it holds: a held device is ours
+        // and busy, and is never opened here.
         if (skipHeld && IsHeldElsewhere(n)) {
-            // Only a held device that is a scanner of ours makes the answer "busy".
-            if (heldSeen && !*heldSeen) {
-                HANDLE probe = OpenDeviceAt(n, nullptr);
-                if (probe != INVALID_HANDLE_VALUE) {
-                    *heldSeen = true;
-                    UsbDevClose(probe);
-                }
-            }
+            if (heldSeen)
+                *heldSeen = true;
             continue;
         }
         HANDLE h = OpenDeviceAt(n, info);
