@@ -94,10 +94,18 @@ TEST_F(WrenLock, AHeldScannerIsBusyForTheOtherProcessAndLeftAlone)
     EXPECT_EQ(0, wren.IsPaperOn());
     EXPECT_TRUE(TouchedHere().empty());
     EXPECT_EQ("started 1 paper 1 touched 0", FinishChild());
-    // Released: this process takes it now.
+    // Released: this process takes it now. A second IO_StartScan leaks nothing:
+    // after IO_EndScan no handle keeps the event alive, and a stray IO_EndScan is harmless.
+    EXPECT_EQ(1, wren.StartScan());
     EXPECT_EQ(1, wren.StartScan());
     EXPECT_EQ(1, wren.IsPaperOn());
+    HANDLE probe = OpenEventA(SYNCHRONIZE, FALSE, "usbscan0");
+    EXPECT_NE(nullptr, probe);
+    if (probe)
+        CloseHandle(probe);
     wren.EndScan();
+    wren.EndScan();
+    EXPECT_EQ(nullptr, OpenEventA(SYNCHRONIZE, FALSE, "usbscan0"));
 }
 
 TEST_F(WrenLock, WithDeviceZeroHeldTheOtherProcessTakesDeviceOne)

@@ -27,6 +27,7 @@ struct WrenModule {
     int (*EndScanPage)() = nullptr;
     int (*FeedPage)() = nullptr;
     int (*IsPaperOn)() = nullptr;
+    void (*AdjustChannelValue)(unsigned char*, short, short, short, short, short) = nullptr;
 
     WrenModule()
     {
@@ -42,6 +43,7 @@ struct WrenModule {
         Bind(EndScanPage, "IO_EndScanPage");
         Bind(FeedPage, "IO_FeedPage");
         Bind(IsPaperOn, "IO_IsPaperOn");
+        Bind(AdjustChannelValue, "IO_AdjustChannelValue");
     }
     ~WrenModule()
     {

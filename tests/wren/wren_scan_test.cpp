@@ -46,9 +46,26 @@ std::string KindName(const testing::TestParamInfo<int>& info)
 
 // The chip's registers while a gray page runs, against the images worked out for it
 // (uncalibrated: the record's defaults).
+// A record planted with values out of every range is not used: the page programs the defaults.
+void PlantRecord()
+{
+    std::vector<uint8_t> bytes(16240, 0xFF);
+    RecordHead h = {};
+    h.firstPixel600 = 60000;
+    h.exposure600 = 0;
+    h.lineGain600 = 200;
+    h.background = 9999;
+    h.mark = 136;
+    memcpy(bytes.data(), &h, sizeof h);
+    std::ofstream f(CalibrationFile(), std::ios::binary);
+    f.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+}
+
 TEST_P(WrenScan, GrayPageRegisterImagesMatchTheExpectedOnes)
 {
     for (int dpi : {300, 600}) {
+        if (dpi == 600)
+            PlantRecord();
         scansim_insert_card(0, SCANSIM_CARD_WHITE);
         ScanSettings s = GraySettings(dpi);
         int width = 0, height = 0;
@@ -157,6 +174,41 @@ TEST_P(WrenScan, CalibrationStoresTheRecordAndPagesComeOutFlatWithTheCardInPlace
     double top = ExpectMarksInPlace([&](int x, int y) { return card.At(x, y); }, card.width, card.lines, 300,
                                     "filtered 300 dpi");
     EXPECT_NEAR(0.0, top, 2.0) << "the page starts at the sheet's leading edge";
+}
+
+TEST_P(WrenScan, EmptyAreasColourAndAnUnwritableRecordFailInsteadOfSucceeding)
+{
+    scansim_insert_card(0, SCANSIM_CARD_WHITE);
+    int width = -1, height = -1;
+    ScanSettings s = GraySettings(300);
+    s.right = s.left = 100;
+    EXPECT_EQ(0, wren.StartScanPage(&s, &width, &height));
+    wren.EndScanPage();
+    s = GraySettings(300);
+    s.bottom = s.top = 50;
+    EXPECT_EQ(0, wren.StartScanPage(&s, &width, &height));
+    wren.EndScanPage();
+    s = GraySettings(300);
+    s.mode = MODE_COLOR;
+    EXPECT_EQ(0, wren.StartScanPage(&s, &width, &height));
+    wren.EndScanPage();
+
+    // Where the record cannot be written the calibration does not count as done.
+    ASSERT_TRUE(CreateDirectoryA(CalibrationFile().c_str(), nullptr));
+    EXPECT_EQ(0, wren.CalibrateScanner(0));
+    RemoveDirectoryA(CalibrationFile().c_str());
+
+    // A tone table with brightness and contrast both pulling down stays continuous
+    // where brightness clamps at black.
+    unsigned char table[256];
+    wren.AdjustChannelValue(table, -60, -40, 10, 255, 0);
+    int biggestStep = 0;
+    for (int i = 1; i < 256; ++i) {
+        ASSERT_GE(table[i], table[i - 1]) << i;
+        biggestStep = std::max(biggestStep, table[i] - table[i - 1]);
+    }
+    EXPECT_LE(biggestStep, 2);
+    EXPECT_EQ(30, table[0]);
 }
 
 INSTANTIATE_TEST_SUITE_P(BothSensors, WrenScan, ::testing::Values(int(SCANSIM_KIND_CIS0), int(SCANSIM_KIND_CIS1)),
