@@ -32,9 +32,12 @@ void Attach(HINSTANCE instance)
     }
 }
 
-void Detach()
+// At process exit other modules (the device seam's) may be gone already: then only
+// handles are let go, no device is spoken to.
+void Detach(bool processEnding)
 {
-    EndPage();
+    if (!processEnding)
+        EndPage();
     ReleaseDeviceLock();
     if (g_wren.divisionMemory) {
         if (g_wren.division)
@@ -55,12 +58,12 @@ bool IsReferenceProduct(uint16_t id)
 
 } // namespace
 
-extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID)
+extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved)
 {
     if (reason == DLL_PROCESS_ATTACH)
         Attach(instance);
     else if (reason == DLL_PROCESS_DETACH)
-        Detach();
+        Detach(reserved != nullptr);
     return TRUE;
 }
 

@@ -107,6 +107,11 @@ TEST_F(WrenTwscan, TheFiducialCardKeepsItsMarksAtEveryResolution)
         ASSERT_TRUE(report.imageWritten) << report.error;
         // No box on the way, not even "function not found" before memory strips.
         EXPECT_TRUE(dismisser.Texts().empty()) << dismisser.Texts().front();
+        // WREN_SCAN_COPY_DIR keeps every scanned image there for a look.
+        if (const char* keep = getenv("WREN_SCAN_COPY_DIR"))
+            CopyFileA(output_.c_str(), (std::string(keep) + "\\wren_" + std::to_string(c.dpi) + "_" +
+                                        std::to_string(c.pixelType) + (c.invert ? "_inv" : "") + ".bmp").c_str(),
+                      FALSE);
         DecodedBmp bmp = DecodeBmpFile(output_);
         ASSERT_TRUE(bmp.ok) << bmp.error;
         EXPECT_EQ(210 * c.dpi / 100, bmp.width);
