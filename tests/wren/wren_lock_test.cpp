@@ -106,6 +106,11 @@ TEST_F(WrenLock, AHeldScannerIsBusyForTheOtherProcessAndLeftAlone)
     wren.EndScan();
     wren.EndScan();
     EXPECT_EQ(nullptr, OpenEventA(SYNCHRONIZE, FALSE, "usbscan0"));
+    // Unloading the module releases a lock still held.
+    EXPECT_EQ(1, wren.StartScan());
+    FreeLibrary(wren.module);
+    wren.module = nullptr;
+    EXPECT_EQ(nullptr, OpenEventA(SYNCHRONIZE, FALSE, "usbscan0"));
 }
 
 TEST_F(WrenLock, WithDeviceZeroHeldTheOtherProcessTakesDeviceOne)
