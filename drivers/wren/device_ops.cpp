@@ -91,35 +91,45 @@ int ReadSensorVariant(HANDLE h)
     return (v & SENSOR_CIS_VARIANT_B) == 0 && (v & SENSOR_CIS_VARIANT_A) != 0 ? 1 : 0;
 }
 
-int PaperPresent()
+namespace {
+
+// Reads the sensor inputs after `prepare`. During a page the page's open device is
+// asked as it is (its scan keeps running); otherwise the device is opened and closed.
+bool SensorInputs(void (*prepare)(HANDLE), uint8_t* value)
 {
+    if (g_wren.page.running && g_wren.page.device != INVALID_HANDLE_VALUE)
+        return ReadReg(g_wren.page.device, REG_SENSORS, value);
     HANDLE h = OpenWorkDevice();
     if (h == INVALID_HANDLE_VALUE)
-        return 0;
+        return false;
     WriteReg(h, REG_COMMAND, CMD_STOP);
     ClearLedTimes(h);
-    WriteReg(h, REG_MISC_IO_58, 0);
+    prepare(h);
     WriteReg(h, REG_MISC_IO_5B, 0x90);
-    uint8_t v = 0;
-    bool ok = ReadReg(h, REG_SENSORS, &v);
+    bool ok = ReadReg(h, REG_SENSORS, value);
     CloseDevice(h);
+    return ok;
+}
+
+} // namespace
+
+int PaperPresent()
+{
+    uint8_t v = 0;
+    bool ok = SensorInputs([](HANDLE h) { WriteReg(h, REG_MISC_IO_58, 0); }, &v);
     return ok && (v & SENSOR_PAPER) ? 1 : 0;
 }
 
 int ButtonPressed(int button)
 {
-    HANDLE h = OpenWorkDevice();
-    if (h == INVALID_HANDLE_VALUE)
-        return 0;
-    WriteReg(h, REG_COMMAND, CMD_STOP);
-    ClearLedTimes(h);
-    WriteReg(h, REG_MISC_IO_59, 38);
-    WriteReg(h, REG_MISC_IO_5A, 98);
-    WriteReg(h, REG_MISC_IO_5B, 246);
-    WriteReg(h, REG_MISC_IO_5B, 0x90);
     uint8_t v = 0;
-    bool ok = ReadReg(h, REG_SENSORS, &v);
-    CloseDevice(h);
+    bool ok = SensorInputs(
+        [](HANDLE h) {
+            WriteReg(h, REG_MISC_IO_59, 38);
+            WriteReg(h, REG_MISC_IO_5A, 98);
+            WriteReg(h, REG_MISC_IO_5B, 246);
+        },
+        &v);
     uint8_t bit = button == 1 ? SENSOR_CIS_BUTTON_1 : button == 2 ? SENSOR_CIS_BUTTON_2
                 : button == 3 ? SENSOR_CIS_BUTTON_3 : SENSOR_CIS_BUTTON_OTHER;
     return ok && (v & bit) ? 1 : 0;

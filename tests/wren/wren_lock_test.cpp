@@ -119,9 +119,15 @@ TEST_F(WrenLock, WithDeviceZeroHeldTheOtherProcessTakesDeviceOne)
     StartChild(2);
     ASSERT_EQ(1, wren.StartScan());
     EXPECT_EQ(1, wren.IsPaperOn());
-    // A page on the locked device.
-    Page page = ScanPage(wren, GraySettings(100));
-    EXPECT_GT(page.lines, 300);
+    // A page on the locked device, the paper sensor polled between its blocks
+    // without stopping it.
+    int polls = 0;
+    Page page = ScanPage(wren, GraySettings(100), 32, [&] {
+        wren.IsPaperOn();
+        ++polls;
+    });
+    EXPECT_GT(page.lines, 300) << page.result;
+    EXPECT_GT(polls, 5);
     wren.EndScan();
     EXPECT_EQ(std::set<int>{1}, TouchedHere());
     EXPECT_EQ("started 1 paper 1 touched 0", FinishChild());

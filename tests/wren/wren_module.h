@@ -11,6 +11,7 @@
 
 #include <stdint.h>
 #include <algorithm>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -113,7 +114,9 @@ struct Page {
 };
 
 // One page through the driver in blocks of `block` lines, as kestrel calls it.
-inline Page ScanPage(WrenModule& w, ScanSettings s, int block = 64)
+// `betweenBlocks` runs after every block, as a host's timer may between driver calls.
+inline Page ScanPage(WrenModule& w, ScanSettings s, int block = 64,
+                     const std::function<void()>& betweenBlocks = nullptr)
 {
     Page p;
     int width = 0, height = 0;
@@ -141,6 +144,8 @@ inline Page ScanPage(WrenModule& w, ScanSettings s, int block = 64)
                           buffer.begin() + size_t(k + 1) * p.stride);
         p.lines += got;
         p.result = got;
+        if (betweenBlocks)
+            betweenBlocks();
         if (got < wanted)
             break;
     }
