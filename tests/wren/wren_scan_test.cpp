@@ -176,6 +176,39 @@ TEST_P(WrenScan, CalibrationStoresTheRecordAndPagesComeOutFlatWithTheCardInPlace
     EXPECT_NEAR(0.0, top, 2.0) << "the page starts at the sheet's leading edge";
 }
 
+// Paper source 1001 measures exposures only and ejects; 1000 also measures the
+// references but keeps the sheet, and no background level is taken.
+TEST_P(WrenScan, PaperSourcesSelectTheShortAndTheFeederCalibrations)
+{
+    scansim_insert_card(0, SCANSIM_CARD_WHITE);
+    ASSERT_EQ(1, wren.CalibrateScanner(1001));
+    std::vector<uint8_t> file = ReadWholeFile(CalibrationFile());
+    ASSERT_EQ(16240u, file.size());
+    RecordHead h;
+    memcpy(&h, file.data(), sizeof h);
+    EXPECT_EQ(136, h.mark);
+    EXPECT_NE(2500, h.exposure600);
+    EXPECT_EQ(220, file[REFS + 600]) << "references keep their defaults";
+    EXPECT_GT(h.background, 0);
+    ScanSimStatus st;
+    ASSERT_EQ(1, scansim_get_status(0, &st));
+    EXPECT_FALSE(st.sheetPresent);
+
+    DeleteFileA(CalibrationFile().c_str());
+    scansim_insert_card(0, SCANSIM_CARD_WHITE);
+    ASSERT_EQ(1, wren.CalibrateScanner(1000));
+    file = ReadWholeFile(CalibrationFile());
+    ASSERT_EQ(16240u, file.size());
+    memcpy(&h, file.data(), sizeof h);
+    EXPECT_EQ(18, h.firstPixel600);
+    EXPECT_GT(file[REFS + 600], 88);
+    EXPECT_NE(220, file[REFS + 600]);
+    EXPECT_EQ(0, h.background);
+    ASSERT_EQ(1, scansim_get_status(0, &st));
+    EXPECT_TRUE(st.sheetPresent) << "the feeder calibration keeps the sheet";
+    EXPECT_EQ(1, wren.IsPaperOn());
+}
+
 TEST_P(WrenScan, EmptyAreasColourAndAnUnwritableRecordFailInsteadOfSucceeding)
 {
     scansim_insert_card(0, SCANSIM_CARD_WHITE);
