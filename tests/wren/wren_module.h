@@ -29,6 +29,7 @@ struct WrenModule {
     int (*FeedPage)() = nullptr;
     int (*IsPaperOn)() = nullptr;
     void (*AdjustChannelValue)(unsigned char*, short, short, short, short, short) = nullptr;
+    int (*IsButtonPressed)(int) = nullptr;
 
     WrenModule()
     {
@@ -45,6 +46,7 @@ struct WrenModule {
         Bind(FeedPage, "IO_FeedPage");
         Bind(IsPaperOn, "IO_IsPaperOn");
         Bind(AdjustChannelValue, "IO_AdjustChannelValue");
+        Bind(IsButtonPressed, "IO_IsButtonPressed");
     }
     ~WrenModule()
     {

@@ -212,6 +212,54 @@ TEST_P(WrenScan, PaperSourcesSelectTheShortAndTheFeederCalibrations)
     EXPECT_EQ(1, wren.IsPaperOn());
 }
 
+// The record file's rules: a file of the wrong size is replaced, its age is counted
+// in 365/30/1-day units from the last write, and an unmarked record needs calibration.
+TEST_P(WrenScan, TheRecordFileIsReplacedWhenMisSizedAndAgesByMonthsOfThirtyDays)
+{
+    {
+        std::ofstream f(CalibrationFile(), std::ios::binary);
+        std::vector<char> bytes(16239, 0);
+        bytes[22] = char(136);
+        f.write(bytes.data(), std::streamsize(bytes.size()));
+    }
+    EXPECT_EQ(1, wren.NeedCalibration(3650));
+    scansim_insert_card(0, SCANSIM_CARD_WHITE);
+    ASSERT_EQ(1, wren.CalibrateScanner(1001));
+    ASSERT_EQ(16240u, ReadWholeFile(CalibrationFile()).size());
+    EXPECT_EQ(0, wren.NeedCalibration(0));
+
+    // Written one month ago on the same day of the month: age 30.
+    SYSTEMTIME now;
+    GetSystemTime(&now);
+    SYSTEMTIME then = now;
+    then.wDay = 15;
+    then.wMonth = now.wMonth == 1 ? 12 : WORD(now.wMonth - 1);
+    then.wYear = now.wMonth == 1 ? WORD(now.wYear - 1) : now.wYear;
+    const int age = (now.wYear - then.wYear) * 365 + (now.wMonth - then.wMonth) * 30 + (now.wDay - 15);
+    FILETIME written;
+    ASSERT_TRUE(SystemTimeToFileTime(&then, &written));
+    HANDLE f = CreateFileA(CalibrationFile().c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ, nullptr,
+                           OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, f);
+    ASSERT_TRUE(SetFileTime(f, nullptr, nullptr, &written));
+    CloseHandle(f);
+    EXPECT_EQ(0, wren.NeedCalibration(age));
+    EXPECT_EQ(1, wren.NeedCalibration(age - 1));
+}
+
+TEST_P(WrenScan, ButtonsReadTheirOwnBitsAndAnyOtherNumberTheFourth)
+{
+    for (int pressed = 1; pressed <= 4; ++pressed) {
+        for (int b = 1; b <= 4; ++b)
+            scansim_press_button(0, b, b == pressed);
+        EXPECT_EQ(pressed == 1, wren.IsButtonPressed(1) == 1) << pressed;
+        EXPECT_EQ(pressed == 2, wren.IsButtonPressed(2) == 1) << pressed;
+        EXPECT_EQ(pressed == 3, wren.IsButtonPressed(3) == 1) << pressed;
+        EXPECT_EQ(pressed == 4, wren.IsButtonPressed(0) == 1) << pressed;
+        EXPECT_EQ(pressed == 4, wren.IsButtonPressed(4) == 1) << pressed;
+    }
+}
+
 TEST_P(WrenScan, EmptyAreasColourAndAnUnwritableRecordFailInsteadOfSucceeding)
 {
     scansim_insert_card(0, SCANSIM_CARD_WHITE);
