@@ -54,9 +54,8 @@ bool LoadRecord(CalibrationRecord& r);
 // 1 when the file is missing, unmarked, older than `days` or not RECORD_SIZE bytes.
 int NeedCalibration(int days);
 
-
-} // namespace wren
-namespace wren {
-// Age of a file written at `then` seen at `now` (UTC dates): 365 × years + 30 × months + days.
+// Age of a file written at `then` seen at `now` (UTC dates): 365 × years + 30 × months + days,
+// as a 16-bit value.
 int16_t RecordAge(int thenYear, int thenMonth, int thenDay, int nowYear, int nowMonth, int nowDay);
+
 } // namespace wren
