@@ -177,7 +177,10 @@ IO_EXPORT int IO_FeedPage(void) { return FeedOut(g_wren.settings.scanPage); }
 
 IO_EXPORT int IO_GetPageDimension(ScanSettings* settings, int* width, int* height)
 {
-    return TakeSettings(settings, width, height) ? 1 : 0;
+    if (!settings)
+        return 0;
+    TakeSettings(settings, width, height);
+    return 1;
 }
 
 IO_EXPORT int IO_StartScanPage(ScanSettings* settings, int* width, int* height)

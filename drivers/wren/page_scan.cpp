@@ -257,8 +257,7 @@ bool TakeSettings(const ScanSettings* caller, int* width, int* height)
     if (!caller)
         return false;
     ScanSettings s = *caller;
-    if (s.mode == MODE_COLOR)
-        return false; // wren has no colour; kestrel would size 24-bit lines
+    const bool colour = s.mode == MODE_COLOR; // wren has no colour; kestrel would size 24-bit lines
     if (s.mode != MODE_GRAY)
         s.mode = MODE_BW;
     if (s.resolution > kMaxDpi) s.resolution = 600;
@@ -283,9 +282,10 @@ bool TakeSettings(const ScanSettings* caller, int* width, int* height)
     }
     const int w = (s.right - s.left) * s.resolution / 100;
     const int h = (s.bottom - s.top) * s.resolution / 100;
-    if (width) *width = w;
-    if (height) *height = h;
-    return w > 0 && h > 0;
+    // An empty area reports 0 (the caller then sizes the page itself) and cannot be scanned.
+    if (width) *width = w > 0 ? w : 0;
+    if (height) *height = h > 0 ? h : 0;
+    return w > 0 && h > 0 && !colour;
 }
 
 int StartPage(const ScanSettings* caller, int* width, int* height)

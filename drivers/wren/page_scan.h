@@ -7,7 +7,8 @@
 namespace wren {
 
 // Copies and corrects the caller's record into the module, rebuilds the tone tables,
-// and gives the page size; false for an empty area or a mode wren cannot deliver.
+// and gives the page size (0 for an empty area); false when the page cannot be
+// scanned (empty area, colour).
 bool TakeSettings(const ScanSettings* caller, int* width, int* height);
 
 int StartPage(const ScanSettings* caller, int* width, int* height);
