@@ -46,5 +46,11 @@ done
 for f in wren.dll; do
   if [ -f "$bin/$f" ]; then expect "$f" IO_StartScan IO_GetImageBlock IO_StartScanPage; fi
 done
+# wren: every entry point of its own set, the "Attathed" spellings included.
+[ -f "$bin/wren.dll" ] && expect wren.dll IO_HasScanner IO_HardwareCheck IO_EndScan IO_NeedCalibration \
+  IO_IsCalibrationNeeded IO_CalibrateScanner IO_AdjustChannelValue IO_IsPaperOn IO_IsButtonPressed \
+  IO_ProcessPaperJam IO_ResetHardware IO_ResolutionInfo IO_GetHalftonePattern IO_GetPatternData IO_FeedPage \
+  IO_GetPageDimension IO_EndScanPage IO_IsCapableOf IO_GetDriverName IO_GetPaperNames IO_GetFilterNames \
+  IO_IsADFAttached IO_IsTransA5Attathed IO_IsTransA4Attathed IO_IsSlideAttathed IO_GetPreviewResolution
 [ $status -eq 0 ] && echo "export check: 32-bit exports are undecorated"
 exit $status

@@ -1,0 +1,5 @@
+#include "wren_state.h"
+
+namespace wren {
+ModuleState g_wren;
+}
