@@ -1,7 +1,7 @@
 // Register image of one programming (page, measurement or feed) and its writing.
 #pragma once
 
-#include "register_image.h"
+#include "lm9831_register_image.h"
 
 #include <windows.h>
 #include <stdint.h>
