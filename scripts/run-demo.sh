@@ -25,6 +25,9 @@ trap wine_env_stop EXIT
 windir="$WINEPREFIX/drive_c/windows"
 driver=${KESTREL_DEMO_DRIVER:-testdrv_full.dll}
 printf '[Drivers]\r\nDriver00=%s\r\n' "$driver" > "$windir/Fenwick.INI"
+# Installed as a user installs it, so that a Source Manager (--dsm) finds the source.
+mkdir -p "$windir/twain_64/kestrel"
+cp "$build/bin/kestrel.ds" "$windir/twain_64/kestrel/kestrel.ds"
 
 mkdir -p "$demo"
 rm -f "$demo/scan.bmp" "$demo/scan.png"
