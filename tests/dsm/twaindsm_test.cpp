@@ -16,7 +16,7 @@
 
 namespace {
 
-const char kSourceFolder[] = "kestrel_test";
+const char kSourceFolder[] = "kestrel";   // where the demo installs it too
 const char kDriver[] = "testdrv_full.dll";
 const DWORD kRunLimitMs = 60000;
 
