@@ -60,6 +60,9 @@ export SCANSIM_DEVICES="0=$device"
 
 # Calibrate once per prefix with the white card, as a user does before the first scan.
 (cd "$build/bin" && SCANSIM_SHEET="0=white" "$WINE64" drvcal.exe "${driver}_sim.dll" --if-needed)
+# Installed as a user installs it, so that a Source Manager (--dsm) finds the source.
+mkdir -p "$windir/twain_64/kestrel"
+cp "$build/bin/kestrel.ds" "$windir/twain_64/kestrel/kestrel.ds"
 
 mkdir -p "$demo"
 rm -f "$demo/scan.bmp" "$demo/scan.png"

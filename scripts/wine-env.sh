@@ -12,12 +12,20 @@ wine_env_start() {
   export WINEDLLOVERRIDES="mscoree,mshtml="
   export WINEARCH=win64
 
-  # A free display number for our own Xvfb.
-  local n=90
-  while [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ]; do n=$((n + 1)); done
-  export DISPLAY=":$n"
-  Xvfb "$DISPLAY" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
+  # Our own Xvfb on a display number that it finds free itself: a lock file check
+  # misses servers of other roots that share the abstract socket namespace (a
+  # container, a chroot), and a second server on their number cannot listen.
+  local numberfile="$build_dir/xvfb.display"
+  rm -f "$numberfile"
+  Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$numberfile" >/dev/null 2>&1 &
   XVFB_PID=$!
+  local tries=0
+  while [ ! -s "$numberfile" ] && [ $tries -lt 200 ]; do sleep 0.05; tries=$((tries + 1)); done
+  if [ ! -s "$numberfile" ]; then
+    echo "wine-env: Xvfb did not start" >&2
+    return 1
+  fi
+  export DISPLAY=":$(tr -dc '0-9' < "$numberfile")"
 
   if [ ! -f "$WINEPREFIX/system.reg" ]; then
     # First use of this prefix: create it, teach it a CJK fallback font, and let
@@ -30,6 +38,9 @@ wine_env_start() {
     for face in "Tahoma" "MS Shell Dlg" "MS Shell Dlg 2" "Microsoft Sans Serif"; do
       printf '"%s"=hex(7):%s\n' "$face" "$value" >> "$reg"
     done
+    # Xvfb has no window manager: a managed window would wait 2 s for one each
+    # time it is hidden or destroyed, which dominated the window tests.
+    printf '\n[HKEY_CURRENT_USER\\Software\\Wine\\X11 Driver]\n"Managed"="N"\n' >> "$reg"
     "$WINE64" regedit "$reg" >/dev/null 2>&1 || true
     "$WINESERVER" -w || true
   fi

@@ -110,18 +110,38 @@ TW_UINT32 OneValueItem(const CapAnswer& answer)
     }
 }
 
+// Position of `value` in the list; 0 when it is not listed (a value set outside
+// the list, such as an unknown transfer mechanism).
+TW_UINT32 IndexIn(const TW_UINT16* items, int count, TW_UINT16 value)
+{
+    for (int i = 0; i < count; ++i) {
+        if (items[i] == value)
+            return static_cast<TW_UINT32>(i);
+    }
+    return 0;
+}
+
+// CurrentIndex and DefaultIndex point at the current and the default item, so
+// that a host reading the current value from the enumeration finds what it set.
 TW_UINT16 BuildEnumeration(pTW_CAPABILITY cap, const CapAnswer& answer)
 {
     switch (answer.value) {
     case CapValue::XferMechList: {
         static const TW_UINT16 mechanisms[] = {TWSX_MEMORY, TWSX_NATIVE, TWSX_FILE};
-        return ContainerEnumeration(cap, answer.itemType, mechanisms, 3);
+        const TW_UINT16 current = static_cast<TW_UINT16>(theApp.xferMech);
+        return ContainerEnumeration(cap, answer.itemType, mechanisms, 3,
+                                    IndexIn(mechanisms, 3, current),
+                                    IndexIn(mechanisms, 3, TWSX_MEMORY));
     }
     case CapValue::PixelTypeList: {
         static const TW_UINT16 types[] = {TWPT_BW, TWPT_GRAY, TWPT_RGB};
-        return ContainerEnumeration(cap, answer.itemType, types, ColourCapable() ? 3 : 2);
+        const int count = ColourCapable() ? 3 : 2;
+        return ContainerEnumeration(cap, answer.itemType, types, count,
+                                    IndexIn(types, count, PixelTypeOfMode(theApp.settings.mode)),
+                                    IndexIn(types, count, TWPT_BW));
     }
     default:
+        // The list of supported capabilities has no current item.
         return ContainerEnumeration(cap, answer.itemType, kSupportedCaps, kSupportedCapCount);
     }
 }

@@ -80,14 +80,14 @@ TW_UINT16 ContainerOneValue(pTW_CAPABILITY cap, TW_UINT16 itemType, TW_UINT32 it
 }
 
 TW_UINT16 ContainerEnumeration(pTW_CAPABILITY cap, TW_UINT16 itemType, const TW_UINT16* items,
-                               int count)
+                               int count, TW_UINT32 currentIndex, TW_UINT32 defaultIndex)
 {
     return HandOver(cap, TWON_ENUMERATION, EnumerationBlockSize(count), [&](TW_UINT8* memory) {
         TW_ENUMERATION header = {};
         header.ItemType = itemType;
         header.NumItems = static_cast<TW_UINT32>(count);
-        header.CurrentIndex = 0;
-        header.DefaultIndex = 0;
+        header.CurrentIndex = currentIndex;
+        header.DefaultIndex = defaultIndex;
         const size_t headerBytes = offsetof(TW_ENUMERATION, ItemList);
         memcpy(memory, &header, headerBytes);
         memcpy(memory + headerBytes, items, static_cast<size_t>(count) * sizeof(TW_UINT16));

@@ -20,8 +20,9 @@ SIZE_T EnumerationBlockSize(int count);
 // handle in hContainer. They return TWCC_SUCCESS, or TWCC_LOWMEMORY when no block
 // could be obtained (ConType written, hContainer untouched).
 TW_UINT16 ContainerOneValue(pTW_CAPABILITY cap, TW_UINT16 itemType, TW_UINT32 item);
+// currentIndex and defaultIndex are positions in `items`.
 TW_UINT16 ContainerEnumeration(pTW_CAPABILITY cap, TW_UINT16 itemType, const TW_UINT16* items,
-                               int count);
+                               int count, TW_UINT32 currentIndex = 0, TW_UINT32 defaultIndex = 0);
 TW_UINT16 ContainerRange(pTW_CAPABILITY cap, TW_UINT16 itemType, TW_UINT32 minValue,
                          TW_UINT32 maxValue, TW_UINT32 stepSize, TW_UINT32 defaultValue,
                          TW_UINT32 currentValue);

@@ -19,7 +19,6 @@ const UINT kStatusPeriodMs = 500;
 
 // Resolutions the list offers, in list order.
 const short kResolutions[] = {300, 400, 600};
-const int kResolutionCount = 3;
 const short kMinimumResolution = 50;
 
 // Texts of the page's labels and buttons.
@@ -117,6 +116,48 @@ void CustomSettingPage::FillResolutionList()
     }
 }
 
+// Selects the entry that reads as the stored resolution, limited to 50 and the
+// maximum as the page limits it when the controls are copied. A resolution that
+// the list does not offer (a host asking for 150 or 200 dpi) gets an entry of its
+// own in ascending order: with no selection the list's text would read as 0, and
+// its focus-loss rule would then hold the focus and swallow every click on the page.
+void CustomSettingPage::ShowStoredResolution()
+{
+    int resolution = Record().resolution;
+    if (resolution <= 0)
+        return;
+    if (resolution > maximumResolution_)
+        resolution = maximumResolution_;
+    if (resolution < kMinimumResolution)
+        resolution = kMinimumResolution;
+    HWND list = GetDlgItem(hwnd_, IDC_RESOLUTION_LIST);
+    wchar_t text[16];
+    swprintf(text, 16, L"%d", resolution);
+    LRESULT at = SendMessageW(list, CB_FINDSTRINGEXACT, static_cast<WPARAM>(-1),
+                              reinterpret_cast<LPARAM>(text));
+    if (at == CB_ERR) {
+        const int count = static_cast<int>(SendMessageW(list, CB_GETCOUNT, 0, 0));
+        int position = 0;
+        while (position < count && ResolutionAt(position) < resolution)
+            ++position;
+        at = SendMessageW(list, CB_INSERTSTRING, position, reinterpret_cast<LPARAM>(text));
+    }
+    if (at >= 0)
+        SendMessageW(list, CB_SETCURSEL, at, 0);
+}
+
+// The number entry `position` of the resolution list reads as (0 for none).
+int CustomSettingPage::ResolutionAt(int position) const
+{
+    HWND list = GetDlgItem(hwnd_, IDC_RESOLUTION_LIST);
+    const LRESULT length = SendMessageW(list, CB_GETLBTEXTLEN, position, 0);
+    if (length == CB_ERR || length >= 16)
+        return 0;
+    wchar_t text[16] = L"";
+    SendMessageW(list, CB_GETLBTEXT, position, reinterpret_cast<LPARAM>(text));
+    return _wtoi(text);
+}
+
 void CustomSettingPage::RefreshControls()
 {
     ScanSettings& record = Record();
@@ -125,12 +166,7 @@ void CustomSettingPage::RefreshControls()
 
     CheckDlgButton(hwnd_, IDC_INVERT, record.inversion ? BST_CHECKED : BST_UNCHECKED);
 
-    for (int i = 0; i < kResolutionCount; ++i) {
-        if (kResolutions[i] == record.resolution) {
-            SendDlgItemMessageW(hwnd_, IDC_RESOLUTION_LIST, CB_SETCURSEL, i, 0);
-            break;
-        }
-    }
+    ShowStoredResolution();
 
     // Exactly the button of the stored type is marked, so that the record keeps
     // that type; only Black/White and Gray are shown.
@@ -266,9 +302,11 @@ void CustomSettingPage::OnResolutionChanged()
 {
     const int selected =
         static_cast<int>(SendDlgItemMessageW(hwnd_, IDC_RESOLUTION_LIST, CB_GETCURSEL, 0, 0));
-    if (selected < 0 || selected >= kResolutionCount)
+    if (selected < 0)
         return;
-    int value = kResolutions[selected];
+    // The entry's own number: the table's values, the appended maximum, or the
+    // stored resolution that ShowStoredResolution added.
+    int value = ResolutionAt(selected);
     if (value > maximumResolution_)
         value = maximumResolution_;
     if (value < kMinimumResolution)

@@ -21,6 +21,8 @@ protected:
 private:
     void InitPage();
     void FillResolutionList();
+    void ShowStoredResolution();
+    int ResolutionAt(int position) const;
     void OnCommand(int id, int code);
     void OnSlider(HWND slider);
     void OnResolutionChanged();

@@ -265,7 +265,10 @@ TEST_F(CapabilityTest, EveryCapabilityAnswersEachReadingMessage)
         EXPECT_EQ(r.itemType, expected.itemType);
         EXPECT_EQ(r.values, expected.values);
         if (r.conType == TWON_ENUMERATION) {
-            EXPECT_EQ(r.currentIndex, 0u);
+            // Transfer mechanism: memory is current and default; pixel type: gray
+            // is current, black and white the default; supported caps: no current item.
+            const TW_UINT32 current = expected.cap == ICAP_PIXELTYPE ? 1u : 0u;
+            EXPECT_EQ(r.currentIndex, current);
             EXPECT_EQ(r.defaultIndex, 0u);
         }
     }
@@ -369,10 +372,12 @@ TEST_F(CapabilityTest, PixelTypeAndBitDepthFollowTheImageType)
     EXPECT_EQ(SetOne(ICAP_PIXELTYPE, TWTY_UINT16, TWPT_RGB), TWRC_SUCCESS);
     EXPECT_EQ(theApp.settings.mode, 4);
     EXPECT_EQ(Current(ICAP_BITDEPTH), 24u);
-    // MSG_GET still lists from black and white, whatever is current.
+    // MSG_GET still lists from black and white; the current index follows the type.
     Received r;
     ASSERT_EQ(Read(MSG_GET, ICAP_PIXELTYPE, &r), TWRC_SUCCESS);
-    EXPECT_EQ(r.currentIndex, 0u);
+    EXPECT_EQ(r.values, (std::vector<TW_UINT32>{TWPT_BW, TWPT_GRAY, TWPT_RGB}));
+    EXPECT_EQ(r.currentIndex, 2u);
+    EXPECT_EQ(r.defaultIndex, 0u);
 
     EXPECT_EQ(SetOne(ICAP_PIXELTYPE, TWTY_UINT16, TWPT_BW), TWRC_SUCCESS);
     EXPECT_EQ(theApp.settings.mode, 2);
@@ -600,3 +605,30 @@ TEST(Fix32, ConversionsRoundAndCut)
 }
 
 }  // namespace
+
+// A host that sets a value with a one-value container and reads it back from the
+// enumeration of MSG_GET finds the item it set as the current one.
+TEST_F(CapabilityTest, EnumerationsPointAtTheItemTheHostSet)
+{
+    const struct { TW_UINT16 cap; TW_UINT16 value; } sets[] = {
+        {ICAP_XFERMECH, TWSX_NATIVE}, {ICAP_XFERMECH, TWSX_FILE},   {ICAP_XFERMECH, TWSX_MEMORY},
+        {ICAP_PIXELTYPE, TWPT_BW},    {ICAP_PIXELTYPE, TWPT_RGB},   {ICAP_PIXELTYPE, TWPT_GRAY},
+    };
+    for (const auto& set : sets) {
+        SCOPED_TRACE(testing::Message() << std::hex << "cap " << set.cap << " value " << set.value);
+        ASSERT_EQ(SetOne(set.cap, TWTY_UINT16, set.value), TWRC_SUCCESS);
+        Received listed, byDefault;
+        ASSERT_EQ(Read(MSG_GET, set.cap, &listed), TWRC_SUCCESS);
+        ASSERT_EQ(Read(MSG_GETDEFAULT, set.cap, &byDefault), TWRC_SUCCESS);
+        ASSERT_LT(listed.currentIndex, listed.values.size());
+        ASSERT_LT(listed.defaultIndex, listed.values.size());
+        EXPECT_EQ(listed.values[listed.currentIndex], set.value);
+        EXPECT_EQ(listed.values[listed.currentIndex], Current(set.cap));
+        EXPECT_EQ(listed.values[listed.defaultIndex], byDefault.values.at(0));
+    }
+    // A mechanism outside the list leaves the current index at the first item.
+    ASSERT_EQ(SetOne(ICAP_XFERMECH, TWTY_UINT16, 0x7777), TWRC_SUCCESS);
+    Received listed;
+    ASSERT_EQ(Read(MSG_GET, ICAP_XFERMECH, &listed), TWRC_SUCCESS);
+    EXPECT_EQ(listed.currentIndex, 0u);
+}

@@ -455,14 +455,16 @@ TEST_F(SettingsWindowTest, ClickingALanguagePictureStoresAndReturnsItsLanguage)
     }
 }
 
-// Colour of the outline band left of flag n, as painted on the page.
+// Colour of flag n's outline in the middle of its top band (4 pixels above the
+// picture, 3 wide), as painted on the page. The pictures of a row may lie so
+// close that the side bands of neighbours overlap; nothing lies above the top row.
 COLORREF OutlineColour(HWND page, int n)
 {
     RECT rect;
     GetWindowRect(GetDlgItem(page, IDC_FLAG_FIRST + n), &rect);
     MapWindowPoints(nullptr, page, reinterpret_cast<POINT*>(&rect), 2);
     HDC dc = GetDC(page);
-    COLORREF colour = GetPixel(dc, rect.left - 6, (rect.top + rect.bottom) / 2);
+    COLORREF colour = GetPixel(dc, (rect.left + rect.right) / 2, rect.top - 6);
     ReleaseDC(page, dc);
     return colour;
 }

@@ -14,6 +14,10 @@ int main(int argc, char** argv)
         fprintf(stderr, "twscan: %s\n%s", error.c_str(), UsageText());
         return 2;
     }
+    if (options.helpWanted) {
+        fputs(UsageText(), stdout);
+        return 0;
+    }
     std::unique_ptr<SourceLink> link(
         options.dsmPath.empty()
             ? CreateDirectLink(options.dsPath, options.hostName)

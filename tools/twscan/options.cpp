@@ -19,7 +19,8 @@ const char* UsageText()
            "  --area L,T,R,B     image layout in inches\n"
            "  --timeout SECONDS  give up when no image arrives in time (default 120)\n"
            "  --quiet            no progress on the console\n"
-           "  -o, --out PATH     BMP file to write (default scan.bmp)\n";
+           "  -o, --out PATH     BMP file to write (default scan.bmp)\n"
+           "  -h, --help         print this text\n";
 }
 
 bool ParseOptions(int argc, char** argv, ScanOptions* o, std::string* error)
@@ -81,6 +82,8 @@ bool ParseOptions(int argc, char** argv, ScanOptions* o, std::string* error)
             o->showIndicators = true;
         } else if (arg == "--quiet") {
             o->quiet = true;
+        } else if (arg == "--help" || arg == "-h") {
+            o->helpWanted = true;
         } else {
             *error = "unknown option " + arg;
             return false;

@@ -20,6 +20,7 @@ struct ScanOptions {
     double left = 0, top = 0, right = 0, bottom = 0;   // inches
     int timeoutSeconds = 120;
     bool quiet = false;
+    bool helpWanted = false;             // --help / -h: print the usage and stop
 };
 
 // Parses argv; on failure returns false with a message in *error.
