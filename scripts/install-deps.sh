@@ -9,6 +9,7 @@ packages=(
   wine64 xvfb xauth
   googletest
   imagemagick
+  wixl msitools
   fonts-wqy-microhei
 )
 

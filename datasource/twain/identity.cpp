@@ -4,16 +4,17 @@
 #include "twain/handlers.h"
 #include "twain/source_app.h"
 #include "twain/source_identity.h"
+#include "kestrel_version.h"
 
 void FillSourceIdentity(TW_IDENTITY* identity)
 {
     memset(identity, 0, sizeof(*identity));
     identity->Id = 0;
-    identity->Version.MajorNum = 1;
-    identity->Version.MinorNum = 0;
+    identity->Version.MajorNum = KESTREL_VERSION_MAJOR;
+    identity->Version.MinorNum = KESTREL_VERSION_MINOR;
     identity->Version.Language = TWLG_USA;
     identity->Version.Country = TWCY_USA;
-    strcpy(identity->Version.Info, "1.00");
+    strcpy(identity->Version.Info, KESTREL_VERSION_INFO);
     identity->ProtocolMajor = 1;
     identity->ProtocolMinor = 5;
     identity->SupportedGroups = DG_CONTROL | DG_IMAGE;
