@@ -8,6 +8,7 @@
 #include <memory>
 
 #include "bmp_output.h"
+#include "image_output.h"
 
 namespace {
 
@@ -172,7 +173,7 @@ private:
             if (link_->Call(DG_CONTROL, DAT_EVENT, MSG_PROCESSEVENT, &event) == TWRC_DSEVENT) {
                 if (event.TWMessage == MSG_XFERREADY) {
                     Log("transfer ready");
-                    Transfer();
+                    TransferSheets();
                     done = true;
                 } else if (event.TWMessage == MSG_CLOSEDSREQ) {
                     report_.closeRequested = true;
@@ -187,6 +188,26 @@ private:
         KillTimer(window_, kTimeoutTimer);
     }
 
+    // One transfer per sheet while the source has more and more are wanted.
+    void TransferSheets()
+    {
+        for (int sheet = 1;; ++sheet) {
+            output_ = SheetFileName(options_, sheet);
+            Transfer();
+            if (report_.sheetsWritten < sheet || !EndTransfer())
+                return;
+            if (sheet >= options_.count)
+                return;
+            if (report_.pendingAfterEnd == 0) {
+                char text[128];
+                snprintf(text, sizeof(text), "the source has no more sheets: %d of %d scanned", sheet,
+                         options_.count);
+                Fail(text);
+                return;
+            }
+        }
+    }
+
     void Transfer()
     {
         TW_IMAGEINFO& info = report_.info;
@@ -194,12 +215,30 @@ private:
             return;
         Log("image %d x %d, %d bits per pixel, %d dpi", info.ImageWidth, info.ImageLength,
             info.BitsPerPixel, info.XResolution.Whole);
-        transferred_ = true;
+        endPending_ = true;
         switch (options_.mechanism) {
         case XferMechanism::Native: NativeTransfer(); break;
         case XferMechanism::File: FileTransfer(); break;
         case XferMechanism::Memory: MemoryTransfer(); break;
         }
+    }
+
+    void Written(const std::string& path, const char* detail = "")
+    {
+        report_.imageWritten = true;
+        ++report_.sheetsWritten;
+        Log("wrote %s%s", path.c_str(), detail);
+    }
+
+    bool EndTransfer()
+    {
+        endPending_ = false;
+        TW_PENDINGXFERS pending = {};
+        if (!Send(DG_CONTROL, DAT_PENDINGXFERS, MSG_ENDXFER, &pending, "ending the transfer"))
+            return false;
+        ended_ = true;
+        report_.pendingAfterEnd = static_cast<TW_INT16>(pending.Count);
+        return true;
     }
 
     void NativeTransfer()
@@ -214,9 +253,9 @@ private:
         }
         const void* dib = GlobalLock(image);
         std::string error;
-        if (dib && WritePackedDibAsBmp(options_.outputPath, dib, GlobalSize(image), &error)) {
-            report_.imageWritten = true;
-            Log("wrote %s", options_.outputPath.c_str());
+        if (dib && WriteImageFile(output_, dib, GlobalSize(image), report_.info.XResolution.Whole,
+                                  &error)) {
+            Written(output_);
         } else {
             Fail(dib ? error : "the native transfer gave no usable memory block");
         }
@@ -225,11 +264,15 @@ private:
         GlobalFree(image);
     }
 
+    // The source writes a BMP file; for PNG or TIFF it goes to a temporary name
+    // and is converted from there.
     void FileTransfer()
     {
+        const bool convert = FormatForName(output_) != ImageFormat::Bmp;
+        const std::string target = convert ? output_ + ".scan.bmp" : output_;
         TW_SETUPFILEXFER setup = {};
         char full[MAX_PATH];
-        if (!GetFullPathNameA(options_.outputPath.c_str(), MAX_PATH, full, nullptr) ||
+        if (!GetFullPathNameA(target.c_str(), MAX_PATH, full, nullptr) ||
             strlen(full) >= sizeof(setup.FileName)) {
             Fail("the output path is too long for a file transfer");
             return;
@@ -245,11 +288,39 @@ private:
             Fail(rc == TWRC_CANCEL ? "the transfer was cancelled" : "the file transfer ended oddly");
             return;
         }
-        report_.imageWritten = GetFileAttributesA(full) != INVALID_FILE_ATTRIBUTES;
-        if (report_.imageWritten)
-            Log("wrote %s", full);
-        else
+        if (GetFileAttributesA(full) == INVALID_FILE_ATTRIBUTES) {
             Fail("the source reported a file it did not write");
+            return;
+        }
+        if (!convert) {
+            Written(full);
+            return;
+        }
+        std::string error;
+        std::vector<uint8_t> file;
+        if (ReadWholeFile(full, &file, &error) && file.size() > sizeof(BITMAPFILEHEADER) &&
+            WriteImageFile(output_, file.data() + sizeof(BITMAPFILEHEADER),
+                           file.size() - sizeof(BITMAPFILEHEADER), report_.info.XResolution.Whole,
+                           &error))
+            Written(output_);
+        else
+            Fail(error.empty() ? "the source's file holds no bitmap" : error);
+        DeleteFileA(full);
+    }
+
+    static bool ReadWholeFile(const char* path, std::vector<uint8_t>* bytes, std::string* error)
+    {
+        FILE* file = fopen(path, "rb");
+        if (!file) {
+            *error = std::string("cannot read ") + path;
+            return false;
+        }
+        uint8_t chunk[65536];
+        size_t got;
+        while ((got = fread(chunk, 1, sizeof(chunk), file)) > 0)
+            bytes->insert(bytes->end(), chunk, chunk + got);
+        fclose(file);
+        return true;
     }
 
     void MemoryTransfer()
@@ -297,25 +368,24 @@ private:
                 break;
         }
         std::string error;
-        if (WriteRowsAsBmp(options_.outputPath, columns, totalRows, report_.info.BitsPerPixel, rows,
-                           bytesPerRow, report_.info.XResolution.Whole, &error)) {
-            report_.imageWritten = true;
-            Log("wrote %s (%d strips)", options_.outputPath.c_str(), report_.strips);
-        } else {
+        std::vector<uint8_t> dib;
+        char detail[32];
+        snprintf(detail, sizeof(detail), " (%d strips)", report_.strips);
+        if (PackRowsAsDib(columns, totalRows, report_.info.BitsPerPixel, rows, bytesPerRow,
+                          report_.info.XResolution.Whole, &dib, &error) &&
+            WriteImageFile(output_, dib.data(), dib.size(), report_.info.XResolution.Whole, &error))
+            Written(output_, detail);
+        else
             Fail(error);
-        }
     }
 
     void Finish()
     {
-        if (transferred_) {
+        if (endPending_)
+            EndTransfer();
+        if (ended_ && report_.pendingAfterEnd != 0) {
             TW_PENDINGXFERS pending = {};
-            if (Send(DG_CONTROL, DAT_PENDINGXFERS, MSG_ENDXFER, &pending, "ending the transfer")) {
-                report_.pendingAfterEnd = static_cast<TW_INT16>(pending.Count);
-                if (pending.Count != 0)
-                    Send(DG_CONTROL, DAT_PENDINGXFERS, MSG_RESET, &pending,
-                         "dropping the remaining transfers");
-            }
+            Send(DG_CONTROL, DAT_PENDINGXFERS, MSG_RESET, &pending, "dropping the remaining transfers");
         }
         if (enabled_) {
             TW_USERINTERFACE ui = {};
@@ -332,11 +402,27 @@ private:
     SourceLink* link_;
     HWND window_ = nullptr;
     bool enabled_ = false;
-    bool transferred_ = false;
+    bool endPending_ = false;   // a transfer began and MSG_ENDXFER is still owed
+    bool ended_ = false;
+    std::string output_;        // the file of the sheet being transferred
     AcquireReport report_;
 };
 
 }  // namespace
+
+std::string SheetFileName(const ScanOptions& options, int sheet)
+{
+    const std::string& path = options.outputPath;
+    if (!options.numbered)
+        return path;
+    const size_t slash = path.find_last_of("\\/");
+    size_t dot = path.rfind('.');
+    if (dot == std::string::npos || (slash != std::string::npos && dot < slash))
+        dot = path.size();
+    char number[16];
+    snprintf(number, sizeof(number), "-%03d", sheet);
+    return path.substr(0, dot) + number + path.substr(dot);
+}
 
 AcquireReport AcquireOnePage(const ScanOptions& options, SourceLink* link)
 {

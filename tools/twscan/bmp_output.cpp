@@ -62,9 +62,8 @@ bool WritePackedDibAsBmp(const std::string& path, const void* dib, size_t size, 
     return WriteWhole(path, {&header, dib}, {sizeof(header), size}, error);
 }
 
-bool WriteRowsAsBmp(const std::string& path, int width, int height, int bitsPerPixel,
-                    const std::vector<uint8_t>& rows, size_t bytesPerRow, int dpi,
-                    std::string* error)
+bool PackRowsAsDib(int width, int height, int bitsPerPixel, const std::vector<uint8_t>& rows,
+                   size_t bytesPerRow, int dpi, std::vector<uint8_t>* dib, std::string* error)
 {
     if (width <= 0 || height <= 0 || rows.size() < bytesPerRow * size_t(height)) {
         *error = "the transferred rows do not make up the image";
@@ -104,10 +103,10 @@ bool WriteRowsAsBmp(const std::string& path, int width, int height, int bitsPerP
                 std::swap(target[3 * x], target[3 * x + 2]);  // RGB -> BGR
         }
     }
-    const size_t dibHeader = sizeof(info) + palette.size() * sizeof(RGBQUAD);
-    BITMAPFILEHEADER header = FileHeader(dibHeader + pixels.size(), dibHeader);
-    return WriteWhole(path, {&header, &info, palette.data(), pixels.data()},
-                      {sizeof(header), sizeof(info), palette.size() * sizeof(RGBQUAD),
-                       pixels.size()},
-                      error);
+    const auto* infoBytes = reinterpret_cast<const uint8_t*>(&info);
+    const auto* paletteBytes = reinterpret_cast<const uint8_t*>(palette.data());
+    dib->assign(infoBytes, infoBytes + sizeof(info));
+    dib->insert(dib->end(), paletteBytes, paletteBytes + palette.size() * sizeof(RGBQUAD));
+    dib->insert(dib->end(), pixels.begin(), pixels.end());
+    return true;
 }

@@ -19,7 +19,11 @@ const char* UsageText()
            "  --area L,T,R,B     image layout in inches\n"
            "  --timeout SECONDS  give up when no image arrives in time (default 120)\n"
            "  --quiet            no progress on the console\n"
-           "  -o, --out PATH     BMP file to write (default scan.bmp)\n"
+           "  -o, --out PATH     image file to write (default scan.bmp): PNG or TIFF when the\n"
+           "                     name ends in .png, .tif or .tiff, BMP otherwise\n"
+           "  --count N          scan N sheets from the feeder into numbered files\n"
+           "                     (card.png -> card-001.png, card-002.png, ...)\n"
+           "  --list             print the sources the Source Manager knows, and stop\n"
            "  -h, --help         print this text\n";
 }
 
@@ -76,6 +80,18 @@ bool ParseOptions(int argc, char** argv, ScanOptions* o, std::string* error)
         } else if (arg == "--timeout") {
             if (!(v = value("--timeout"))) return false;
             o->timeoutSeconds = atoi(v);
+        } else if (arg == "--count") {
+            if (!(v = value("--count"))) return false;
+            char* end = nullptr;
+            long n = strtol(v, &end, 10);
+            if (*v == '\0' || *end != '\0' || n < 1 || n > 9999) {
+                *error = "--count wants a number of sheets from 1 to 9999";
+                return false;
+            }
+            o->count = static_cast<int>(n);
+            o->numbered = true;
+        } else if (arg == "--list") {
+            o->listSources = true;
         } else if (arg == "--ui") {
             o->showUI = true;
         } else if (arg == "--progress") {

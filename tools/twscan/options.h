@@ -10,7 +10,10 @@ struct ScanOptions {
     std::string dsmPath;                 // a Source Manager DLL instead, when given
     std::string sourceName = "Zureruri Zedu";
     std::string hostName = "twscan";     // the ProductName this host presents
-    std::string outputPath = "scan.bmp";
+    std::string outputPath = "scan.bmp"; // .png, .tif/.tiff: PNG, TIFF; else BMP
+    int count = 1;                       // sheets to scan from the feeder
+    bool numbered = false;               // --count given: numbered file names
+    bool listSources = false;            // --list: print the sources, scan nothing
     XferMechanism mechanism = XferMechanism::Native;
     bool showUI = false;
     bool showIndicators = false;

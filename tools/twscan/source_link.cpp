@@ -67,6 +67,25 @@ public:
         return true;
     }
 
+    bool ListSources(std::vector<TW_IDENTITY>* sources, std::string* error) override
+    {
+        HMODULE module = LoadLibraryA(path_.c_str());
+        if (!module) {
+            *error = "cannot load the data source " + path_;
+            return false;
+        }
+        auto entry = reinterpret_cast<DSENTRYPROC>(GetProcAddress(module, "DS_Entry"));
+        TW_IDENTITY identity = {};
+        bool ok = entry && entry(&app_, DG_CONTROL, DAT_IDENTITY, MSG_GET, &identity) == TWRC_SUCCESS;
+        if (ok)
+            sources->push_back(identity);
+        else
+            *error = entry ? "the data source does not tell its identity"
+                           : path_ + " does not export DS_Entry";
+        FreeLibrary(module);
+        return ok;
+    }
+
     void Close() override
     {
         if (open_)
@@ -100,22 +119,8 @@ public:
 
     bool Open(HWND parent, std::string* error) override
     {
-        module_ = LoadLibraryA(path_.c_str());
-        if (!module_) {
-            *error = "cannot load the Source Manager " + path_;
+        if (!OpenManager(parent, error))
             return false;
-        }
-        entry_ = reinterpret_cast<DSMENTRYPROC>(GetProcAddress(module_, "DSM_Entry"));
-        if (!entry_) {
-            *error = path_ + " does not export DSM_Entry";
-            return false;
-        }
-        parent_ = parent;
-        if (entry_(&app_, nullptr, DG_CONTROL, DAT_PARENT, MSG_OPENDSM, &parent_) != TWRC_SUCCESS) {
-            *error = "the Source Manager did not open";
-            return false;
-        }
-        managerOpen_ = true;
         if (!FindSource()) {
             *error = "the Source Manager knows no source named \"" + wanted_ + "\"";
             return false;
@@ -126,6 +131,26 @@ public:
         }
         sourceOpen_ = true;
         return true;
+    }
+
+    bool ListSources(std::vector<TW_IDENTITY>* sources, std::string* error) override
+    {
+        // The manager wants a window of the host; a hidden one serves.
+        HWND window = CreateWindowA("STATIC", "twscan", 0, 0, 0, 0, 0, nullptr, nullptr,
+                                    GetModuleHandleA(nullptr), nullptr);
+        bool ok = OpenManager(window, error);
+        if (ok) {
+            TW_UINT16 msg = MSG_GETFIRST;
+            TW_IDENTITY identity = {};
+            while (entry_(&app_, nullptr, DG_CONTROL, DAT_IDENTITY, msg, &identity) == TWRC_SUCCESS) {
+                sources->push_back(identity);
+                msg = MSG_GETNEXT;
+            }
+        }
+        Close();
+        if (window)
+            DestroyWindow(window);
+        return ok;
     }
 
     void Close() override
@@ -148,6 +173,27 @@ public:
     }
 
 private:
+    bool OpenManager(HWND parent, std::string* error)
+    {
+        module_ = LoadLibraryA(path_.c_str());
+        if (!module_) {
+            *error = "cannot load the Source Manager " + path_;
+            return false;
+        }
+        entry_ = reinterpret_cast<DSMENTRYPROC>(GetProcAddress(module_, "DSM_Entry"));
+        if (!entry_) {
+            *error = path_ + " does not export DSM_Entry";
+            return false;
+        }
+        parent_ = parent;
+        if (entry_(&app_, nullptr, DG_CONTROL, DAT_PARENT, MSG_OPENDSM, &parent_) != TWRC_SUCCESS) {
+            *error = "the Source Manager did not open";
+            return false;
+        }
+        managerOpen_ = true;
+        return true;
+    }
+
     bool FindSource()
     {
         if (wanted_.empty())

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "twain/twain.h"
 
@@ -14,6 +15,8 @@ public:
     virtual bool Open(HWND parent, std::string* error) = 0;
     // Closes the source (if open) and the manager.
     virtual void Close() = 0;
+    // The identities of every source the manager knows (not opened).
+    virtual bool ListSources(std::vector<TW_IDENTITY>* sources, std::string* error) = 0;
     // Sends a triplet to the open source.
     virtual TW_UINT16 Call(TW_UINT32 dg, TW_UINT16 dat, TW_UINT16 msg, TW_MEMREF data) = 0;
 
