@@ -41,7 +41,7 @@ public:
         }
         Log("source \"%s\" open", link_->SourceIdentity().ProductName);
         if (Negotiate() && Enable())
-            WaitAndTransfer();
+            AcquireSheets();
         Finish();
         return report_;
     }
@@ -159,11 +159,13 @@ private:
         return true;
     }
 
-    void WaitAndTransfer()
+    // Waits in the message loop for the source's transfer-ready event; false when the
+    // source asked to be closed instead or nothing came in time.
+    bool WaitForTransferReady()
     {
         SetTimer(window_, kTimeoutTimer, options_.timeoutSeconds * 1000u, nullptr);
         MSG msg;
-        bool done = false;
+        bool ready = false, done = false;
         while (!done && GetMessageA(&msg, nullptr, 0, 0) > 0) {
             if (msg.hwnd == window_ && msg.message == WM_TIMER && msg.wParam == kTimeoutTimer) {
                 Fail("no image arrived in time");
@@ -173,8 +175,7 @@ private:
             if (link_->Call(DG_CONTROL, DAT_EVENT, MSG_PROCESSEVENT, &event) == TWRC_DSEVENT) {
                 if (event.TWMessage == MSG_XFERREADY) {
                     Log("transfer ready");
-                    TransferSheets();
-                    done = true;
+                    ready = done = true;
                 } else if (event.TWMessage == MSG_CLOSEDSREQ) {
                     report_.closeRequested = true;
                     Fail("the source asked to be closed before an image was ready");
@@ -186,26 +187,38 @@ private:
             DispatchMessageA(&msg);
         }
         KillTimer(window_, kTimeoutTimer);
+        return ready;
     }
 
-    // One transfer per sheet while the source has more and more are wanted.
-    void TransferSheets()
+    // One transfer per sheet. When the source ends its transfers before enough
+    // sheets are in, it is disabled and enabled again for the next sheet.
+    void AcquireSheets()
     {
-        for (int sheet = 1;; ++sheet) {
-            output_ = SheetFileName(options_, sheet);
-            Transfer();
-            if (report_.sheetsWritten < sheet || !EndTransfer())
+        int sheet = 1;
+        for (;;) {
+            if (!WaitForTransferReady())
                 return;
-            if (sheet >= options_.count)
-                return;
-            if (report_.pendingAfterEnd == 0) {
-                char text[128];
-                snprintf(text, sizeof(text), "the source has no more sheets: %d of %d scanned", sheet,
-                         options_.count);
-                Fail(text);
-                return;
+            for (;;) {
+                output_ = SheetFileName(options_, sheet);
+                Transfer();
+                if (report_.sheetsWritten < sheet || !EndTransfer() || sheet >= options_.count)
+                    return;
+                ++sheet;
+                if (report_.pendingAfterEnd == 0)
+                    break;
             }
+            if (!Disable() || !Enable())
+                return;
         }
+    }
+
+    bool Disable()
+    {
+        enabled_ = false;
+        ended_ = false;
+        TW_USERINTERFACE ui = {};
+        ui.hParent = window_;
+        return Send(DG_CONTROL, DAT_USERINTERFACE, MSG_DISABLEDS, &ui, "disabling the source");
     }
 
     void Transfer()
@@ -387,11 +400,8 @@ private:
             TW_PENDINGXFERS pending = {};
             Send(DG_CONTROL, DAT_PENDINGXFERS, MSG_RESET, &pending, "dropping the remaining transfers");
         }
-        if (enabled_) {
-            TW_USERINTERFACE ui = {};
-            ui.hParent = window_;
-            Send(DG_CONTROL, DAT_USERINTERFACE, MSG_DISABLEDS, &ui, "disabling the source");
-        }
+        if (enabled_)
+            Disable();
         link_->Close();
         Log("source closed");
         DestroyWindow(window_);
