@@ -104,6 +104,7 @@ watcher=$!
 twscan -o "$(win "$work/none.bmp")" > "$work/no-scanner.out" 2>&1
 status=$?
 wait $watcher
+sed -i 's/\r$//' "$work/no-scanner-box.txt"
 check "twscan without a scanner fails (exit $status)" test $status -ne 0
 check "the source asked to be closed" grep -q "asked to be closed" "$work/no-scanner.out"
 check "the user read the probe's and the no-scanner message (got: $(cat "$work/no-scanner-box.txt"))" \
