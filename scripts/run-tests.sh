@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds both architectures, checks the 32-bit exports,
+# Installs what is missing, builds both architectures, checks the 32-bit exports and
+# installer packages,
 # and runs every test under Wine (one wineserver and one Xvfb for the whole run).
 # Exit status: that of the tests.
 set -euo pipefail
@@ -9,6 +10,7 @@ out=${BUILD_DIR:-$root/build}
 "$root/scripts/install-deps.sh"
 BUILD_DIR=$out "$root/scripts/build.sh"
 "$root/scripts/check-exports.sh" "$out/i686/bin"
+"$root/scripts/check-packages.sh" "$out/i686"
 
 . "$root/scripts/wine-env.sh"
 wine_env_start "$out/x86_64"
