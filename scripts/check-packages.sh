@@ -52,7 +52,7 @@ for f in product/twain_32/kestrel/kestrel.ds product/plover.dll product/wren.dll
   format=$(i686-w64-mingw32-objdump -f "$module" | sed -n 's/.*file format //p')
   [ "$format" = "pei-i386" ] || fail "$f is $format, not an i686 module"
   cmp -s "$module" "$build/bin/$(basename "$f")" || fail "$f is not the module of this build"
-  [ "$(strings -el "$module" | grep -A1 -x FileVersion | tail -1)" = "$version" ] ||
+  [ "$(i686-w64-mingw32-strings -el "$module" | grep -A1 -x FileVersion | tail -1)" = "$version" ] ||
     fail "$f does not carry version $version"
 done
 [ -z "$(find "$unpacked/product" -iname '*sim*')" ] || fail "the product package carries the simulator"

@@ -56,7 +56,7 @@ uninstall_entries() {
 }
 same_as_built() { cmp -s "$1" "$build/bin/$(basename "$1")"; }
 # The FileVersion text of a module's version resource.
-file_version() { strings -el "$1" | grep -A1 -x FileVersion | tail -1; }
+file_version() { i686-w64-mingw32-strings -el "$1" | grep -A1 -x FileVersion | tail -1; }
 
 # Tools run from a folder of their own, so the modules they load come from where
 # the packages put them, not from the build folder.
