@@ -138,24 +138,42 @@ for driver in plover wren; do
   export SCANSIM_DEVICES="0=$device"
   (cd "$tools" && SCANSIM_SHEET="0=white" "$WINE64" drvcal.exe "${driver}_sim.dll" </dev/null > "$work/$driver-drvcal.txt" 2>&1) ||
     fail "$driver: calibration with the white card failed"
-  for ext in png tif bmp; do
-    out="$work/$driver-card.$ext"
-    SCANSIM_SHEET="0=fiducial" twscan --pixel gray --dpi 150 -o "$(win "$out")" > "$work/$driver-$ext.out" 2>&1 ||
-      fail "$driver: twscan -o card.$ext failed: $(tail -1 "$work/$driver-$ext.out")"
+  # Every writer: native transfers into all three formats, PNG from memory strips,
+  # TIFF converted from the source's file transfer.
+  for run in "png native" "tif native" "bmp native" "memory.png memory" "file.tif file"; do
+    read -r name mech <<<"$run"
+    out="$work/$driver-card.$name"
+    SCANSIM_SHEET="0=fiducial" twscan --pixel gray --dpi 150 --mech "$mech" -o "$(win "$out")" \
+      > "$work/$driver-$name.out" 2>&1 || fail "$driver: twscan -o card.$name failed: $(tail -1 "$work/$driver-$name.out")"
   done
   bmp=$(geometry "$work/$driver-card.bmp")
   read -r width height depth dpi <<<"$bmp"
   check "$driver: the BMP is a 150-dpi 8-bit page of the card (got: $bmp)" \
     test "$depth" = 8 -a "$dpi" = 150 -a "$height" -ge 530 -a "$width" -ge 300
-  for ext in png tif; do
-    got=$(geometry "$work/$driver-card.$ext")
-    check "$driver: card.$ext has the scan's size, depth and resolution ($got, BMP $bmp)" test "$got" = "$bmp"
+  for name in png tif memory.png file.tif; do
+    got=$(geometry "$work/$driver-card.$name")
+    check "$driver: card.$name has the scan's size, depth and resolution ($got, BMP $bmp)" test "$got" = "$bmp"
   done
+  check "$driver: the file transfer's BMP was converted and removed" test ! -e "$work/$driver-card.file.tif.scan.bmp"
   # plover's first column carries no image; wren's first 18 pixels see the paper guide.
   case $driver in plover) dx=1 ;; wren) dx=0 ;; esac
-  for ext in png tif bmp; do expect_fiducial "$work/$driver-card.$ext" $dx; done
+  for name in png tif bmp memory.png file.tif; do expect_fiducial "$work/$driver-card.$name" $dx; done
   convert "$work/$driver-card.png" "$work/$driver-card-view.png" 2>/dev/null
 done
+unset SCANSIM_DEVICES
+
+# Black and white into PNG: one bit per pixel, marks black on white.
+export SCANSIM_DEVICES="0=ccd"
+printf '[Drivers]\r\nDriver00=plover_sim.dll\r\n' > "$windows/Fenwick.INI"
+SCANSIM_SHEET="0=fiducial" twscan --pixel bw --dpi 150 -o "$(win "$work/plover-bw.png")" > "$work/plover-bw.out" 2>&1 ||
+  fail "plover: twscan --pixel bw -o card.png failed: $(tail -1 "$work/plover-bw.out")"
+read -r width height depth dpi <<<"$(geometry "$work/plover-bw.png")"
+bits=$(identify -format '%[png:IHDR.bit_depth]' "$work/plover-bw.png" 2>/dev/null)
+check "plover: the black-and-white PNG is a 1-bit 150-dpi page ($width $height, $bits bit, $dpi dpi)" \
+  test "$bits" = 1 -a "$dpi" = 150 -a "$height" = 540
+# The 1-bit width is rounded up to 32 pixels; the window reaches past the card's left
+# edge by the added columns, so the card sits that much to the right.
+expect_fiducial "$work/plover-bw.png" $((width - 332))
 unset SCANSIM_DEVICES
 
 # --count: the source ends its transfers after each sheet, so twscan enables it again
