@@ -190,6 +190,15 @@ IO_EXPORT int IO_Clean(void)
     return 1;
 }
 
+// A feed pause from the configuration file; a value no feeder needs (negative,
+// which Sleep would take as "forever", or above 10 s) gives the default instead.
+static DWORD FeedPause(ConfigKey key)
+{
+    const int kMaxFeedPauseMs = 10000;
+    const int ms = ConfigInt(key);
+    return DWORD(ms >= 0 && ms <= kMaxFeedPauseMs ? ms : kConfigIntKeys[key].defaultValue);
+}
+
 IO_EXPORT int IO_FeedOn(void)
 {
     int speed = ConfigInt(CFG_FEEDON_SPEED);
@@ -204,9 +213,9 @@ IO_EXPORT int IO_FeedOn(void)
     UsbWriteReg(REG_FAST_STEP_SIZE + 1, uint8_t(speed));
     UsbWriteReg(REG_STEPS_AFTER_SENSOR, 0x0F);
     UsbWriteReg(REG_STEPS_AFTER_SENSOR + 1, 0xFF);
-    Sleep(DWORD(ConfigInt(CFG_FEEDON_DELAY)));
+    Sleep(FeedPause(CFG_FEEDON_DELAY));
     UsbWriteReg(REG_COMMAND, CMD_FORWARD);
-    Sleep(DWORD(ConfigInt(CFG_FEEDON_TIME)));
+    Sleep(FeedPause(CFG_FEEDON_TIME));
     UsbWriteReg(REG_COMMAND, CMD_STOP);
     int fast = ConfigIntOr(CFG_FAST_STEP_SIZE, FEED_STEP_SIZE);
     UsbWriteReg(REG_FAST_STEP_SIZE, uint8_t(fast >> 8));

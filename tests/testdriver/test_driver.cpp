@@ -115,6 +115,7 @@ IO_EXPORT int IO_TrueColor(void)
 IO_EXPORT int IO_StartScanPage(ScanSettings* settings, int* width, int* height)
 {
     Record("IO_StartScanPage");
+    ++g_control.pagesStarted;
     g_control.lastSettings = *settings;
     g_page = *settings;
     PageSize(settings, width, height);
@@ -146,6 +147,7 @@ IO_EXPORT int IO_GetPageDimension(ScanSettings* settings, int* width, int* heigh
 IO_EXPORT int IO_EndScanPage(void)
 {
     Record("IO_EndScanPage");
+    ++g_control.pagesEnded;
     return 1;
 }
 #endif

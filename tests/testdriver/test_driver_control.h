@@ -54,6 +54,8 @@ struct TestDriverControl {
     short lastCapabilityAsked = 0;
     ScanSettings lastSettings = {};
     int callCount = 0;
+    int pagesStarted = 0;   // IO_StartScanPage calls, never cleared by ClearCalls
+    int pagesEnded = 0;     // IO_EndScanPage calls, never cleared by ClearCalls
     char calls[8192] = "";   // "IO_StartScan;IO_GetPageDimension;..."
 
     void ClearCalls()
