@@ -124,20 +124,22 @@ StripRows ReadStrip(uint8_t* buffer, uint32_t rowsWanted, bool padToFullStrip)
 
 }  // namespace
 
-void EndMemoryImage()
+bool EndMemoryImage()
 {
     MemXferState& m = theTransfer.mem;
     const bool pageWasOpen = m.pageOpen;
     m.rowsDone = 0;
     m.newImage = true;
     m.pageOpen = false;
+    bool fedOut = true;
     if (pageWasOpen) {
-        theApp.driver.FeedPage();
+        fedOut = theApp.driver.FeedPage() != 0;
         theApp.driver.EndScanPage();
     }
     EnableWindow(theApp.parentWindow, TRUE);
     delete m.progressWindow;
     m.progressWindow = nullptr;
+    return fedOut;
 }
 
 // DG_IMAGE / DAT_IMAGEMEMXFER / MSG_GET
@@ -211,7 +213,12 @@ TW_UINT16 OnImageMemXfer(pTW_IDENTITY, TW_UINT16, TW_MEMREF data)
     }
     if (static_cast<uint32_t>(stripRows) < rowsWanted ||
         m.rowsDone >= static_cast<uint32_t>(m.pageHeight)) {
-        EndMemoryImage();
+        // A sheet that jammed on its way out was not where the lines were read:
+        // the image fails here as it does in a file or native transfer.
+        if (!EndMemoryImage()) {
+            theApp.SetCondition(TWCC_OPERATIONERROR);
+            return TWRC_FAILURE;
+        }
         PostNudge(theApp.parentWindow);
         return TWRC_XFERDONE;
     }

@@ -31,8 +31,9 @@ struct TransferState {
 extern TransferState theTransfer;
 
 // Ends a memory-transfer image: feeds the sheet out, closes the page, gives the
-// host's window its input back and closes the progress window.
-void EndMemoryImage();
+// host's window its input back and closes the progress window. False when
+// the sheet could not be fed out (a jam).
+bool EndMemoryImage();
 
 // Bits per pixel of an image type: gray 8, colour 24, black and white or halftone 1.
 inline int BitsPerPixelOfMode(int mode)

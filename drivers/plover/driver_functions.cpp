@@ -31,7 +31,6 @@ const CapabilityAnswer kCapabilities[] = {
     {IO_CAP_1101, 1, ""},
 };
 
-bool DeviceOpen() { return g_hUsb != INVALID_HANDLE_VALUE && g_hUsb != nullptr; }
 
 void FillText(ConfigTextKey key, char* out)
 {
@@ -68,6 +67,7 @@ int PloverRunSteps(int steps)
 // Scanner memory test through the line buffer region.
 IO_EXPORT int IO_HasScanner(void)
 {
+    UsbEnsureDevice();
     UsbWriteReg(REG_MEM_REGION, MEM_BUFFER);
     for (int i = 0; i < 255; ++i) {
         UsbWriteReg(REG_MEM_ADDR_HI, 0x40);
@@ -118,7 +118,7 @@ IO_EXPORT int IO_HardwareCheck(char* model, char* interfaceType, char* attachmen
 // 1 ready; -2 no scanner connected; 0 a calibration that was needed could not run.
 IO_EXPORT int IO_StartScan(void)
 {
-    if (!DeviceOpen())
+    if (!UsbEnsureDevice())
         return START_NOT_CONNECTED;
     if (IO_IsCalibrationNeeded() == 1) {
         PloverMessageBox(kCalibrationMessage, "", MB_OK);

@@ -51,6 +51,26 @@ HANDLE UsbOpenDriver()
     return nullptr;
 }
 
+// The handle kept since load answers nothing once the device has been unplugged,
+// even after it is back: asks for the descriptor and, when that fails, opens the
+// device afresh. False when no scanner is there.
+bool UsbEnsureDevice()
+{
+    if (IsOpen()) {
+        UsbScanDescriptor descriptor = {};
+        uint8_t in[8] = {};
+        uint32_t returned = 0;
+        if (UsbDevControl(g_hUsb, IOCTL_GET_DEVICE_DESCRIPTOR, in, sizeof in, &descriptor,
+                          sizeof descriptor, &returned))
+            return true;
+        UsbCloseDriver();
+    }
+    g_DevicePresent = UsbOpenDriver() ? 1 : 0;
+    if (g_DevicePresent)
+        ReinitialiseAfterReconnect();
+    return g_DevicePresent != 0;
+}
+
 void UsbCloseDriver()
 {
     if (g_hUsb != INVALID_HANDLE_VALUE)

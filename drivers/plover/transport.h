@@ -27,6 +27,8 @@ extern lm9831::RegisterImage Reg9831;
 
 HANDLE UsbOpenDriver();
 void UsbCloseDriver();
+// Reopens the device when the handle kept since load no longer reaches it.
+bool UsbEnsureDevice();
 BOOL UsbWriteRegs(uint8_t reg, const uint8_t* data, uint32_t count, bool increment);
 BOOL UsbWriteReg(uint8_t reg, uint8_t value);
 int UsbReadRegs(uint8_t reg, uint8_t* buffer, uint32_t count, bool increment);
