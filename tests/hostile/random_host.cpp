@@ -511,8 +511,19 @@ struct Host {
                 xfer.Memory.TheMem = memory;
                 rc = Good(DG_IMAGE, DAT_IMAGEMEMXFER, MSG_GET, &xfer);
                 ++g_figures.strips;
-                if (rc != TWRC_SUCCESS || r.Chance(2))  // a host may stop mid-image
+                if (rc != TWRC_SUCCESS)
                     break;
+                if (r.Chance(3)) {  // a host may stop mid-image: give up, disable or close
+                    if (r.Chance(50))
+                        break;
+                    TW_USERINTERFACE ui = {FALSE, FALSE, g_window};
+                    const bool close = r.Chance(50);
+                    const TW_UINT16 msg = close ? MSG_CLOSEDS : MSG_DISABLEDS;
+                    Track(DG_CONTROL, close ? DAT_IDENTITY : DAT_USERINTERFACE, msg,
+                          Good(DG_CONTROL, close ? DAT_IDENTITY : DAT_USERINTERFACE, msg,
+                               close ? nullptr : &ui));
+                    return;
+                }
             }
             if (rc == TWRC_XFERDONE)
                 ++g_figures.transfers[TWSX_MEMORY];
