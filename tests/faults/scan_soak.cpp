@@ -45,6 +45,19 @@ DWORD CountHandles()
     return count;
 }
 
+// Of the handles counted, those that are threads (to tell what a growth is made of).
+DWORD CountThreadHandles()
+{
+    DWORD count = 0;
+    for (uintptr_t value = 4; value < 0x20000; value += 4) {
+        DWORD flags = 0;
+        HANDLE h = reinterpret_cast<HANDLE>(value);
+        if (GetHandleInformation(h, &flags) && GetThreadId(h) != 0)
+            ++count;
+    }
+    return count;
+}
+
 SIZE_T CountPrivateBytes()
 {
     SIZE_T total = 0;
@@ -188,18 +201,24 @@ int main(int argc, char** argv)
     const int wrenTypes[2] = {TWPT_GRAY, TWPT_BW};
     const int resolutions[4] = {100, 150, 200, 300};
 
+    // SOAK_DIRECT=1: kestrel.ds loaded by twscan's own minimal manager instead, to
+    // tell the Source Manager's share of a growth from the source's.
+    const DWORD threadHandlesBefore = CountThreadHandles();
+    const bool direct = getenv("SOAK_DIRECT") && atoi(getenv("SOAK_DIRECT")) == 1;
+    // SOAK_ONLY=0 or 1: plover or wren alone (both take turns otherwise).
+    const int only = getenv("SOAK_ONLY") ? atoi(getenv("SOAK_ONLY")) % 2 : -1;
     std::vector<Sample> samples;
     int failures = 0, boxes = 0, leftovers = 0;
     DialogDismisser dismisser;
     for (int i = 0; i < scans; ++i) {
-        const Scanner& s = kScanners[i % 2];
+        const Scanner& s = kScanners[only >= 0 ? only : i % 2];
         Plug(s, SCANSIM_CARD_FIDUCIAL);
         WritePrivateProfileStringA("Drivers", "Driver00", s.driver, "Fenwick.INI");
         ScanOptions o;
         o.dsmPath = manager;
         o.outputPath = output;
         o.mechanism = mechanisms[(i / 2) % 3];
-        o.pixelType = i % 2 ? wrenTypes[(i / 6) % 2] : ploverTypes[(i / 6) % 3];
+        o.pixelType = &s == &kScanners[1] ? wrenTypes[(i / 6) % 2] : ploverTypes[(i / 6) % 3];
         o.resolution = resolutions[(i / 4) % 4];
         o.setLayout = true;
         o.left = 0, o.top = 0, o.right = 2.1, o.bottom = 3.6;
@@ -209,7 +228,8 @@ int main(int argc, char** argv)
         const auto started = std::chrono::steady_clock::now();
         AcquireReport report;
         {
-            std::unique_ptr<SourceLink> link(CreateManagerLink(o.dsmPath, o.sourceName, o.hostName));
+            std::unique_ptr<SourceLink> link(direct ? CreateDirectLink(o.dsPath, o.hostName)
+                                                    : CreateManagerLink(o.dsmPath, o.sourceName, o.hostName));
             report = AcquireOnePage(o, link.get());
         }
         Sample sample = Measure();
@@ -231,7 +251,8 @@ int main(int argc, char** argv)
     FreeLibrary(dsm);
 
     // The first scans load modules and fill caches: the start is measured after them.
-    printf("%d scans through %s (one process, the manager loaded once)\n", scans, manager.c_str());
+    printf("%d scans through %s (one process, the manager loaded once)\n", scans,
+           direct ? "kestrel.ds loaded directly" : manager.c_str());
     Print("after scan 10:", samples[9]);
     Print("after the last scan:", samples.back());
     Print("scans 11-20, average:", Average(samples, 10, 20));
@@ -241,6 +262,8 @@ int main(int argc, char** argv)
         snprintf(what, sizeof(what), "after scan %d:", int(i + 1));
         Print(what, samples[i]);
     }
+    printf("thread handles before the first scan %lu, after the last %lu\n",
+           static_cast<unsigned long>(threadHandlesBefore), static_cast<unsigned long>(CountThreadHandles()));
     printf("failed scans %d, message boxes %d, partial files %d\n", failures, boxes, leftovers);
     return failures || boxes || leftovers ? 1 : 0;
 }
