@@ -25,22 +25,6 @@ const char kProfile[] = "kestrel_ui_layout_test.INI";
 const char* const kLanguageTags[LANGUAGE_COUNT] = {"en", "fr", "es", "it", "de", "tw", "cn", "ja"};
 const char* const kPageNames[PAGE_COUNT] = {"custom", "info", "language"};
 
-BOOL CALLBACK FindCalibration(HWND window, LPARAM result)
-{
-    if (IsWindowVisible(window) && GetDlgItem(window, IDC_CALIB)) {
-        *reinterpret_cast<HWND*>(result) = window;
-        return FALSE;
-    }
-    return TRUE;
-}
-
-HWND CalibrationDialog()
-{
-    HWND dialog = nullptr;
-    EnumThreadWindows(GetCurrentThreadId(), FindCalibration, reinterpret_cast<LPARAM>(&dialog));
-    return dialog;
-}
-
 // A top-level window lies on the screen, and its controls inside its client area.
 void CheckTopLevel(HWND window, const std::string& where, std::vector<std::string>* faults)
 {

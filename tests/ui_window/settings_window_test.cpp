@@ -278,22 +278,6 @@ TEST_F(SettingsWindowTest, EnterOnTheCustomPageScansAtOnceWithoutPaperPrompts)
 
 // --- Calibration before a scan ------------------------------------------------------
 
-BOOL CALLBACK FindCalibrationDialog(HWND window, LPARAM result)
-{
-    if (IsWindowVisible(window) && GetDlgItem(window, IDC_CALIB)) {
-        *reinterpret_cast<HWND*>(result) = window;
-        return FALSE;
-    }
-    return TRUE;
-}
-
-HWND CalibrationDialog()
-{
-    HWND dialog = nullptr;
-    EnumThreadWindows(GetCurrentThreadId(), FindCalibrationDialog, reinterpret_cast<LPARAM>(&dialog));
-    return dialog;
-}
-
 // Script step: once the calibration dialog is up, press its button `id`.
 ScriptStep PressInCalibrationDialog(int id)
 {

@@ -45,22 +45,6 @@ bool Checked(HWND page, int id)
     return IsDlgButtonChecked(page, id) == BST_CHECKED;
 }
 
-BOOL CALLBACK FindCalibration(HWND window, LPARAM result)
-{
-    if (IsWindowVisible(window) && GetDlgItem(window, IDC_CALIB)) {
-        *reinterpret_cast<HWND*>(result) = window;
-        return FALSE;
-    }
-    return TRUE;
-}
-
-HWND CalibrationDialog()
-{
-    HWND dialog = nullptr;
-    EnumThreadWindows(GetCurrentThreadId(), FindCalibration, reinterpret_cast<LPARAM>(&dialog));
-    return dialog;
-}
-
 // Script step: click control `id` of the current page with the pointer.
 ScriptStep ClickOnPage(int id)
 {

@@ -5,6 +5,7 @@
 #include <stdlib.h>
 #include <string.h>
 
+#include "ui/settings_resources.h"
 #include "ui/settings_sheet.h"
 
 namespace {
@@ -21,6 +22,15 @@ BOOL CALLBACK FindSheet(HWND window, LPARAM result)
     wchar_t title[64] = L"";
     GetWindowTextW(window, title, 64);
     if (IsWindowVisible(window) && wcscmp(title, kCaption) == 0) {
+        *reinterpret_cast<HWND*>(result) = window;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+BOOL CALLBACK FindCalibration(HWND window, LPARAM result)
+{
+    if (IsWindowVisible(window) && GetDlgItem(window, IDC_CALIB)) {
         *reinterpret_cast<HWND*>(result) = window;
         return FALSE;
     }
@@ -156,4 +166,11 @@ bool SaveWindowPicture(HWND window, const char* name)
     DeleteDC(memory);
     ReleaseDC(nullptr, screen);
     return written;
+}
+
+HWND CalibrationDialog()
+{
+    HWND dialog = nullptr;
+    EnumThreadWindows(GetCurrentThreadId(), FindCalibration, reinterpret_cast<LPARAM>(&dialog));
+    return dialog;
 }

@@ -28,6 +28,9 @@ int RunScripted(WindowScript& script, int startPage, HWND parent = nullptr);
 // while `script` plays on whichever settings window is open; returns body's result.
 int RunScriptedWhile(WindowScript& script, const std::function<int()>& body);
 
+// The calibration dialog of this thread while it is shown, else NULL.
+HWND CalibrationDialog();
+
 // The settings window's current page, after switching to `index` when >= 0.
 HWND CurrentPage(HWND sheet, int index = -1);
 
