@@ -26,26 +26,22 @@ BitmapFileAllocFn g_alloc = nullptr;
 
 // Copies share blocks and the bitmap object. Only shared ones are counted here
 // (an address that is absent has exactly one owner), so an object that is
-// never copied costs nothing. Both are kept to the end of the process, so an
-// object destroyed while the module shuts down still finds them.
-std::mutex& SharedMutex()
-{
-    static std::mutex* mutex = new std::mutex;
-    return *mutex;
-}
-
-std::map<const void*, long>& SharedCounts()
-{
-    static auto* counts = new std::map<const void*, long>;
-    return *counts;
-}
+// never copied costs nothing. The mutex needs no constructor or destructor, so an
+// object destroyed while the module shuts down still finds it; the table exists
+// only while something is shared, so nothing of it outlives an unload. (No
+// function-local statics: their once-guard makes the statically linked thread
+// runtime keep handles for the calling thread past every unload of the module.)
+std::mutex g_sharedMutex;
+std::map<const void*, long>* g_sharedCounts = nullptr;
 
 // Records one more owner; false when that cannot be recorded.
 bool ShareResource(const void* key)
 {
-    std::lock_guard<std::mutex> lock(SharedMutex());
+    std::lock_guard<std::mutex> lock(g_sharedMutex);
     try {
-        auto& counts = SharedCounts();
+        if (!g_sharedCounts)
+            g_sharedCounts = new std::map<const void*, long>;
+        auto& counts = *g_sharedCounts;
         auto it = counts.find(key);
         if (it == counts.end())
             counts.emplace(key, 2);
@@ -60,13 +56,19 @@ bool ShareResource(const void* key)
 // Drops one owner; true when the caller was the last one and must free it.
 bool ReleaseResource(const void* key)
 {
-    std::lock_guard<std::mutex> lock(SharedMutex());
-    auto& counts = SharedCounts();
+    std::lock_guard<std::mutex> lock(g_sharedMutex);
+    if (!g_sharedCounts)
+        return true;
+    auto& counts = *g_sharedCounts;
     auto it = counts.find(key);
     if (it == counts.end())
         return true;
     if (--it->second <= 1)
         counts.erase(it);
+    if (counts.empty()) {
+        delete g_sharedCounts;
+        g_sharedCounts = nullptr;
+    }
     return false;
 }
 

@@ -31,6 +31,12 @@ struct SqrtCurve {
     }
 };
 
+// Built when the module loads, never inside a call: a function-local static with a
+// constructor takes the runtime's once-guard, and the statically linked thread
+// runtime then keeps a descriptor (a duplicated thread handle and an event) for
+// the calling thread that outlives every unload of this module.
+const SqrtCurve kSqrtCurve;
+
 const uint8_t kDiagonal8[64] = {
     114, 94,  140, 128, 185, 158, 55,  254, 121, 105, 147, 133, 214, 170, 77,  28,
     138, 126, 182, 155, 49,  206, 112, 90,  145, 131, 230, 167, 73,  21,  120, 103,
@@ -55,8 +61,7 @@ const HalftonePattern kHalftones[HALFTONE_COUNT] = {
 
 const uint8_t* OutputCurve(int variant)
 {
-    static const SqrtCurve sqrtCurve;
-    return variant == 1 ? sqrtCurve.v : kTunedCurve;
+    return variant == 1 ? kSqrtCurve.v : kTunedCurve;
 }
 
 bool IsNeutralTone(int brightness, int contrast, int gamma, int highlight, int shadow)

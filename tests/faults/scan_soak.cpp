@@ -19,6 +19,7 @@
 
 #include "acquire.h"
 #include "io_driver.h"
+#include "process_counts.h"
 #include "scansim.h"
 #include "support/dialog_dismisser.h"
 
@@ -30,22 +31,7 @@ struct Sample {
     double seconds = 0;
 };
 
-// Wine answers 0 for GetProcessHandleCount, GetGuiResources and PrivateUsage, so
-// where the platform's count is 0 the program counts itself: kernel handles by
-// asking each handle value for its flags, private bytes by walking the address
-// space for committed private pages. GDI and USER objects have no such way.
-DWORD CountHandles()
-{
-    DWORD count = 0;
-    for (uintptr_t value = 4; value < 0x20000; value += 4) {
-        DWORD flags = 0;
-        if (GetHandleInformation(reinterpret_cast<HANDLE>(value), &flags))
-            ++count;
-    }
-    return count;
-}
-
-// Of the handles counted, those that are threads (to tell what a growth is made of).
+// Counts threads among the handles (to tell what a growth is made of).
 DWORD CountThreadHandles()
 {
     DWORD count = 0;
@@ -58,34 +44,14 @@ DWORD CountThreadHandles()
     return count;
 }
 
-SIZE_T CountPrivateBytes()
-{
-    SIZE_T total = 0;
-    MEMORY_BASIC_INFORMATION info;
-    for (const char* at = nullptr; VirtualQuery(at, &info, sizeof(info)) == sizeof(info);
-         at = static_cast<const char*>(info.BaseAddress) + info.RegionSize) {
-        if (info.State == MEM_COMMIT && info.Type == MEM_PRIVATE)
-            total += info.RegionSize;
-        if (static_cast<const char*>(info.BaseAddress) + info.RegionSize < at)
-            break;
-    }
-    return total;
-}
-
 Sample Measure()
 {
     Sample s;
-    GetProcessHandleCount(GetCurrentProcess(), &s.handles);
-    if (s.handles == 0)
-        s.handles = CountHandles();
+    s.handles = processcounts::Handles();
+    // GDI and USER objects cannot be counted where these answer 0 (Wine).
     s.gdi = GetGuiResources(GetCurrentProcess(), GR_GDIOBJECTS);
     s.user = GetGuiResources(GetCurrentProcess(), GR_USEROBJECTS);
-    PROCESS_MEMORY_COUNTERS_EX pmc = {};
-    pmc.cb = sizeof(pmc);
-    if (GetProcessMemoryInfo(GetCurrentProcess(), reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&pmc), sizeof(pmc)))
-        s.privateBytes = pmc.PrivateUsage;
-    if (s.privateBytes == 0)
-        s.privateBytes = CountPrivateBytes();
+    s.privateBytes = processcounts::PrivateBytes();
     return s;
 }
 
@@ -232,6 +198,9 @@ int main(int argc, char** argv)
                                                     : CreateManagerLink(o.dsmPath, o.sourceName, o.hostName));
             report = AcquireOnePage(o, link.get());
         }
+        // The simulator records every transfer (with its bytes) for the tests; that
+        // record lives in this process but is not the data source's or the drivers'.
+        scansim_log_clear();
         Sample sample = Measure();
         sample.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
         samples.push_back(sample);
