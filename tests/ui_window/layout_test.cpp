@@ -40,26 +40,10 @@ class LayoutTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        SetCursorPos(0, 0);
-        strcpy(theApp.profileName, kProfile);
-        theApp.settings = ScanSettings{};
-        theApp.settings.mode = MODE_GRAY;
-        theApp.settings.resolution = 300;
-        theApp.settings.bottom = 360;
-        theApp.settings.right = 220;
         ASSERT_TRUE(driver_.Loaded());
-        theApp.driver.Attach(LoadLibraryA(driver_.FileName()));
+        StartWindowTest(kProfile, driver_.FileName());
     }
-    void TearDown() override
-    {
-        theApp.driver.Release();
-        WritePrivateProfileStringA(nullptr, nullptr, nullptr, kProfile);
-        char folder[MAX_PATH];
-        GetWindowsDirectoryA(folder, MAX_PATH);
-        DeleteFileA((std::string(folder) + "\\" + kProfile).c_str());
-        theApp.profileName[0] = 0;
-        LanguageId = LANGUAGE_ENGLISH;
-    }
+    void TearDown() override { EndWindowTest(kProfile); }
 
     TestDriverModule driver_{"full"};
     TraceRecorder recorder_;

@@ -26,21 +26,7 @@ namespace {
 
 const char kProfile[] = "kestrel_ui_window_test.INI";
 
-int CountCalls(const std::string& calls, const char* name)
-{
-    const std::string token = std::string(name) + ";";
-    int count = 0;
-    for (size_t at = calls.find(token); at != std::string::npos; at = calls.find(token, at + 1))
-        ++count;
-    return count;
-}
-
-std::string ProfilePath()
-{
-    char folder[MAX_PATH];
-    GetWindowsDirectoryA(folder, MAX_PATH);
-    return std::string(folder) + "\\" + kProfile;
-}
+std::string ProfilePath() { return ProfilePathOf(kProfile); }
 
 bool ProfileExists()
 {
@@ -79,27 +65,11 @@ class SettingsWindowTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        // The display's pointer starts in the middle of the screen, where the
-        // centred sheet puts its pictures: park it in a corner.
-        SetCursorPos(0, 0);
-        strcpy(theApp.profileName, kProfile);
-        DeleteFileA(ProfilePath().c_str());
-        theApp.settings = ScanSettings{};
-        theApp.settings.mode = MODE_GRAY;
-        theApp.settings.resolution = 300;
-        theApp.settings.bottom = 360;
-        theApp.settings.right = 220;
         ASSERT_TRUE(driver_.Loaded());
-        theApp.driver.Attach(LoadLibraryA(driver_.FileName()));
+        StartWindowTest(kProfile, driver_.FileName());
         control().isPaperOn = 1;
     }
-    void TearDown() override
-    {
-        theApp.driver.Release();
-        DeleteFileA(ProfilePath().c_str());
-        theApp.profileName[0] = 0;
-        LanguageId = LANGUAGE_ENGLISH;
-    }
+    void TearDown() override { EndWindowTest(kProfile); }
     TestDriverControl& control() { return driver_.Control(); }
 
     TestDriverModule driver_{"full"};

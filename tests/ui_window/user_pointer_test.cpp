@@ -31,15 +31,6 @@ std::wstring ControlText(HWND page, int id)
     return text;
 }
 
-int CountCalls(const std::string& calls, const char* name)
-{
-    const std::string token = std::string(name) + ";";
-    int count = 0;
-    for (size_t at = calls.find(token); at != std::string::npos; at = calls.find(token, at + 1))
-        ++count;
-    return count;
-}
-
 bool Checked(HWND page, int id)
 {
     return IsDlgButtonChecked(page, id) == BST_CHECKED;
@@ -67,31 +58,12 @@ class UserPointerTest : public ::testing::TestWithParam<int> {
 protected:
     void SetUp() override
     {
-        user_input::PointerTo(POINT{0, 0});
-        strcpy(theApp.profileName, kProfile);
-        DeleteFileA(ProfilePath().c_str());
-        theApp.settings = ScanSettings{};
-        theApp.settings.mode = MODE_GRAY;
-        theApp.settings.resolution = 300;
-        theApp.settings.bottom = 360;
-        theApp.settings.right = 220;
         ASSERT_TRUE(driver_.Loaded());
-        theApp.driver.Attach(LoadLibraryA(driver_.FileName()));
+        StartWindowTest(kProfile, driver_.FileName());
+        user_input::PointerTo(POINT{0, 0});
     }
-    void TearDown() override
-    {
-        theApp.driver.Release();
-        WritePrivateProfileStringA(nullptr, nullptr, nullptr, kProfile);
-        DeleteFileA(ProfilePath().c_str());
-        theApp.profileName[0] = 0;
-        LanguageId = LANGUAGE_ENGLISH;
-    }
-    static std::string ProfilePath()
-    {
-        char folder[MAX_PATH];
-        GetWindowsDirectoryA(folder, MAX_PATH);
-        return std::string(folder) + "\\" + kProfile;
-    }
+    void TearDown() override { EndWindowTest(kProfile); }
+    static std::string ProfilePath() { return ProfilePathOf(kProfile); }
 
     TestDriverModule driver_{"full"};
     TraceRecorder recorder_;

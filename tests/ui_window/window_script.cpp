@@ -5,7 +5,9 @@
 #include <stdlib.h>
 #include <string.h>
 
+#include "twain/source_app.h"
 #include "ui/settings_resources.h"
+#include "ui/text_table.h"
 #include "ui/settings_sheet.h"
 
 namespace {
@@ -173,4 +175,42 @@ HWND CalibrationDialog()
     HWND dialog = nullptr;
     EnumThreadWindows(GetCurrentThreadId(), FindCalibration, reinterpret_cast<LPARAM>(&dialog));
     return dialog;
+}
+
+void StartWindowTest(const char* profile, const char* driverFile)
+{
+    SetCursorPos(0, 0);
+    strcpy(theApp.profileName, profile);
+    DeleteFileA(ProfilePathOf(profile).c_str());
+    theApp.settings = ScanSettings{};
+    theApp.settings.mode = MODE_GRAY;
+    theApp.settings.resolution = 300;
+    theApp.settings.bottom = 360;
+    theApp.settings.right = 220;
+    theApp.driver.Attach(LoadLibraryA(driverFile));
+}
+
+void EndWindowTest(const char* profile)
+{
+    theApp.driver.Release();
+    WritePrivateProfileStringA(nullptr, nullptr, nullptr, profile);   // drop the cached copy
+    DeleteFileA(ProfilePathOf(profile).c_str());
+    theApp.profileName[0] = 0;
+    LanguageId = LANGUAGE_ENGLISH;
+}
+
+std::string ProfilePathOf(const char* profile)
+{
+    char folder[MAX_PATH];
+    GetWindowsDirectoryA(folder, MAX_PATH);
+    return std::string(folder) + "\\" + profile;
+}
+
+int CountCalls(const std::string& calls, const char* name)
+{
+    const std::string token = std::string(name) + ";";
+    int count = 0;
+    for (size_t at = calls.find(token); at != std::string::npos; at = calls.find(token, at + 1))
+        ++count;
+    return count;
 }

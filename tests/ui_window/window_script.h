@@ -28,6 +28,21 @@ int RunScripted(WindowScript& script, int startPage, HWND parent = nullptr);
 // while `script` plays on whichever settings window is open; returns body's result.
 int RunScriptedWhile(WindowScript& script, const std::function<int()>& body);
 
+// The window tests' common start: the pointer parked in a corner (the centred
+// sheet opens under the middle of the screen), no profile `profile` in the
+// Windows directory, a gray 300-dpi record of the whole bed, and the driver
+// module `driverFile` attached.
+void StartWindowTest(const char* profile, const char* driverFile);
+
+// Releases the driver, removes the profile and returns to English.
+void EndWindowTest(const char* profile);
+
+// Full path of `profile` in the Windows directory.
+std::string ProfilePathOf(const char* profile);
+
+// How often the driver call `name` appears in a test driver's call log.
+int CountCalls(const std::string& calls, const char* name);
+
 // The calibration dialog of this thread while it is shown, else NULL.
 HWND CalibrationDialog();
 
