@@ -254,7 +254,8 @@ void FillCalibData(PloverState& s)
     ShadingTables& t = s.shading;
     bool colorOffsets = false;
     if (s.page.mode == MODE_COLOR) {
-        colorOffsets = ReadWordFile(*s.platform, DriverFile(s, kColorOffsetFile), t.colorOffsets, 3 * SHADING_WORDS);
+        const std::string path = DriverFile(s, kColorOffsetFile);
+        colorOffsets = ReadWordFile(*s.platform, path, t.colorOffsets, 3 * SHADING_WORDS);
         if (colorOffsets)
             for (int c = 0; c < 3; ++c)
                 for (uint32_t i = 0; i < SHADING_WORDS; ++i)

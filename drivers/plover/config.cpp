@@ -97,7 +97,10 @@ int ConfigIntOr(const Config& config, ConfigKey key, int defaultValue)
     return settings.readInt(settings.context, config.path.c_str(), e.section, e.name, defaultValue);
 }
 
-int ConfigInt(const Config& config, ConfigKey key) { return ConfigIntOr(config, key, kConfigIntKeys[key].defaultValue); }
+int ConfigInt(const Config& config, ConfigKey key)
+{
+    return ConfigIntOr(config, key, kConfigIntKeys[key].defaultValue);
+}
 
 void ConfigText(const Config& config, ConfigTextKey key, char* buffer, unsigned size)
 {

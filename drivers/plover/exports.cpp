@@ -6,6 +6,7 @@
 #include "win32_module.h"
 
 #include <string.h>
+#include <new>
 
 using namespace plover;
 
@@ -15,7 +16,21 @@ namespace {
 struct Module {
     platform::Win32Platform platform;
     PloverState state;
-} g_module;
+};
+
+// Made by its first use, not by a constructor of its own: the module object (another
+// file) loads the driver while the module's statics are made, in the linker's order.
+alignas(Module) unsigned char g_moduleStorage[sizeof(Module)];
+Module* g_module = nullptr;
+
+Module& TheModule()
+{
+    if (!g_module)
+        g_module = new (g_moduleStorage) Module();
+    return *g_module;
+}
+
+PloverState& State() { return TheModule().state; }
 
 // IO_Scan's blocks go to the host in one global memory block, made with the first.
 struct HostBlock {
@@ -40,83 +55,90 @@ bool DeliverToHost(void* context, const uint8_t* data, size_t bytes, int lines, 
 
 } // namespace
 
-PloverState& PloverModule() { return g_module.state; }
+PloverState& PloverModule() { return State(); }
 
 platform::Win32Platform& PloverPlatform()
 {
-    if (!g_module.platform.platform.files.resolve)
-        platform::InitWin32Platform(&g_module.platform, "plover");
-    return g_module.platform;
+    if (!TheModule().platform.platform.files.resolve)
+        platform::InitWin32Platform(&TheModule().platform, "plover");
+    return TheModule().platform;
 }
 
 void PloverModuleLoad()
 {
     DeleteFileA("c:\\plover.txt");
     DeleteFileA("c:\\usbgan.txt");
-    platform::InitWin32Platform(&g_module.platform, "plover");
-    Load(g_module.state, &g_module.platform.platform);
+    platform::InitWin32Platform(&TheModule().platform, "plover");
+    Load(State(), &TheModule().platform.platform);
 }
 
-void PloverModuleUnload() { Unload(g_module.state); }
+void PloverModuleUnload() { Unload(State()); }
 
-IO_EXPORT int IO_HasScanner(void) { return HasScanner(g_module.state); }
+void PloverModuleRelease()
+{
+    if (g_module)
+        g_module->~Module();
+    g_module = nullptr;
+}
+
+IO_EXPORT int IO_HasScanner(void) { return HasScanner(State()); }
 
 IO_EXPORT int IO_HardwareCheck(char* model, char* interfaceType, char* attachment, char* versionMajor,
                                char* versionMinor, short* value1, short* value2, short* value3)
 {
-    return HardwareCheck(g_module.state, model, interfaceType, attachment, versionMajor, versionMinor, value1, value2,
+    return HardwareCheck(State(), model, interfaceType, attachment, versionMajor, versionMinor, value1, value2,
                          value3);
 }
 
-IO_EXPORT int IO_StartScan(void) { return StartScan(g_module.state); }
-IO_EXPORT void IO_EndScan(void) { EndScan(g_module.state); }
-IO_EXPORT int IO_IsCalibrationNeeded(void) { return IsCalibrationNeeded(g_module.state); }
-IO_EXPORT int IO_CalibrateScanner(int) { return CalibrateScanner(g_module.state); }
-IO_EXPORT int IO_IsPaperOn(void) { return IsPaperOn(g_module.state); }
-IO_EXPORT int IO_IsButtonOn(void) { return IsButtonOn(g_module.state); }
+IO_EXPORT int IO_StartScan(void) { return StartScan(State()); }
+IO_EXPORT void IO_EndScan(void) { EndScan(State()); }
+IO_EXPORT int IO_IsCalibrationNeeded(void) { return IsCalibrationNeeded(State()); }
+IO_EXPORT int IO_CalibrateScanner(int) { return CalibrateScanner(State()); }
+IO_EXPORT int IO_IsPaperOn(void) { return IsPaperOn(State()); }
+IO_EXPORT int IO_IsButtonOn(void) { return IsButtonOn(State()); }
 IO_EXPORT void IO_ProcessPaperJam(void) {}
 IO_EXPORT void IO_ResetHardware(void) {}
 
 IO_EXPORT int IO_ResolutionInfo(short* maximum, short* minimum, short* step)
 {
-    return ResolutionInfo(g_module.state, maximum, minimum, step);
+    return ResolutionInfo(State(), maximum, minimum, step);
 }
 
 IO_EXPORT void IO_GetHalftonePattern(void) {}
 IO_EXPORT int IO_GetPatternData(void) { return 1; }
-IO_EXPORT int IO_Clean(void) { return Clean(g_module.state); }
-IO_EXPORT int IO_FeedOn(void) { return FeedOn(g_module.state); }
-IO_EXPORT int IO_RunSteps(int steps) { return RunSteps(g_module.state.device, steps); }
-IO_EXPORT int IO_FeedPage(void) { return FeedPage(g_module.state); }
+IO_EXPORT int IO_Clean(void) { return Clean(State()); }
+IO_EXPORT int IO_FeedOn(void) { return FeedOn(State()); }
+IO_EXPORT int IO_RunSteps(int steps) { return RunSteps(State().device, steps); }
+IO_EXPORT int IO_FeedPage(void) { return FeedPage(State()); }
 
 IO_EXPORT int IO_GetPageDimension(ScanSettings* settings, int* width, int* height)
 {
-    return GetPageDimension(g_module.state, settings, width, height);
+    return GetPageDimension(State(), settings, width, height);
 }
 
 IO_EXPORT int IO_StartScanPage(ScanSettings* settings, int* width, int* height)
 {
-    return StartScanPage(g_module.state, settings, width, height);
+    return StartScanPage(State(), settings, width, height);
 }
 
 IO_EXPORT short IO_GetImageBlock(unsigned char* buffer, short linesWanted, ScanSettings*, int width, int)
 {
-    return GetImageBlock(g_module.state, buffer, linesWanted, width);
+    return GetImageBlock(State(), buffer, linesWanted, width);
 }
 
-IO_EXPORT int IO_EndScanPage(void) { return EndScanPage(g_module.state); }
+IO_EXPORT int IO_EndScanPage(void) { return EndScanPage(State()); }
 
 IO_EXPORT void IO_AdjustChannelValue(unsigned char table[256], short brightness, short contrast, short gamma,
                                      short highlight, short shadow)
 {
-    AdjustChannelValue(g_module.state, table, brightness, contrast, gamma, highlight, shadow);
+    AdjustChannelValue(State(), table, brightness, contrast, gamma, highlight, shadow);
 }
 
 IO_EXPORT int IO_IsCapableOf(short capability) { return IsCapableOf(capability); }
 IO_EXPORT short IO_GetPaperNames(void) { return 1; }
 IO_EXPORT void IO_GetDriverName(void) {}
 IO_EXPORT short IO_GetFilterNames(char* names) { return GetFilterNames(names); }
-IO_EXPORT short IO_GetPreviewResolution(short) { return GetPreviewResolution(g_module.state); }
+IO_EXPORT short IO_GetPreviewResolution(short) { return GetPreviewResolution(State()); }
 IO_EXPORT int IO_IsADFAttached(void) { return 0; }
 IO_EXPORT int IO_IsTransA5Attathed(void) { return 0; }
 IO_EXPORT int IO_IsTransA4Attathed(void) { return 0; }
@@ -124,16 +146,17 @@ IO_EXPORT int IO_IsSlideAttathed(void) { return 0; }
 
 IO_EXPORT int IO_GetVidPid(uint32_t* vendorId, uint32_t* productId)
 {
-    return GetVidPid(g_module.state, vendorId, productId);
+    return GetVidPid(State(), vendorId, productId);
 }
 
-IO_EXPORT void IO_AbortScan(void) { AbortScan(g_module.state); }
+IO_EXPORT void IO_AbortScan(void) { AbortScan(State()); }
 
 IO_EXPORT int IO_Scan(short mode, short resolution, short totalLines, short linesPerBlock, BlockCallback callback)
 {
     HostBlock host;
     host.callback = callback;
-    const int result = CardScan(g_module.state, mode, resolution, totalLines, linesPerBlock, CardBlockSink{&host, DeliverToHost});
+    const CardBlockSink sink = {&host, DeliverToHost};
+    const int result = CardScan(State(), mode, resolution, totalLines, linesPerBlock, sink);
     if (host.block)
         GlobalFree(host.block);
     return result;

@@ -4,6 +4,10 @@
 namespace {
 struct PloverModuleObject {
     PloverModuleObject() { PloverModuleLoad(); }
-    ~PloverModuleObject() { PloverModuleUnload(); }
+    ~PloverModuleObject()
+    {
+        PloverModuleUnload();
+        PloverModuleRelease();
+    }
 } g_module;
 }

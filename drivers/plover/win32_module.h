@@ -17,3 +17,5 @@ platform::Win32Platform& PloverPlatform();
 // The module's start: the old diagnostic files removed, the platform bound, the core loaded.
 void PloverModuleLoad();
 void PloverModuleUnload();
+// Frees the module's state as the module leaves the process.
+void PloverModuleRelease();

@@ -284,8 +284,8 @@ int CalibrateAndStore(ModuleState& m, int paperSource)
     if (h.isOpen()) {
         uint8_t sensors = 0;
         WriteReg(h, REG_COMMAND, CMD_STOP);
-        if (ReadReg(h, REG_SENSORS, &sensors) && (sensors & SENSOR_PAPER) && RunCalibration(m, h, paperSource, r) &&
-            files.rewrite(files.context, f, &r, RECORD_SIZE))
+        if (ReadReg(h, REG_SENSORS, &sensors) && (sensors & SENSOR_PAPER) &&
+            RunCalibration(m, h, paperSource, r) && files.rewrite(files.context, f, &r, RECORD_SIZE))
             result = 1;
         CloseDevice(h);
     }

@@ -73,8 +73,8 @@ IO_EXPORT int IO_HasScanner(void) { return HasScanner(g_module.state); }
 IO_EXPORT int IO_HardwareCheck(char* model, char* interfaceType, char* attachment, char* versionMajor,
                                char* versionMinor, short* value1, short* value2, short* value3)
 {
-    return HardwareCheck(g_module.state, model, interfaceType, attachment, versionMajor, versionMinor, value1, value2,
-                         value3);
+    return HardwareCheck(g_module.state, model, interfaceType, attachment, versionMajor, versionMinor, value1,
+                         value2, value3);
 }
 
 IO_EXPORT int IO_NeedCalibration(int days) { return NeedCalibration(g_module.state, days); }

@@ -39,7 +39,10 @@ const ModuleName* FindModuleName(const char* fileName)
     return nullptr;
 }
 
-bool HasAlternativeName(const ModuleState& m) { return SameFileName(OwnModuleFileName(m), kAlternativeModuleName); }
+bool HasAlternativeName(const ModuleState& m)
+{
+    return SameFileName(OwnModuleFileName(m), kAlternativeModuleName);
+}
 
 const char* ModelText() { return "Wren CIS600"; }
 const char* DriverNameText() { return "Fenwick Wren card scanner"; }
