@@ -2,7 +2,7 @@
 // the one module state, its Win32 platform and its division table in global memory.
 #include "calibration.h"
 #include "device_ops.h"
-#include "driver_functions.h"
+#include "module_functions.h"
 #include "page_scan.h"
 #include "platform_win32.h"
 #include "tables.h"

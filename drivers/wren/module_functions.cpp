@@ -1,4 +1,4 @@
-#include "driver_functions.h"
+#include "module_functions.h"
 
 #include "device_ops.h"
 #include "module_names.h"
