@@ -72,45 +72,75 @@ static_assert(offsetof(ScanSettings, right) == 80, "word 40");
 static_assert(offsetof(ScanSettings, exposureTime) == 84, "word 42");
 #endif
 
-// Results of IO_GetImageBlock besides a positive line count.
-#define IO_PAGE_ENDED (-5)
+// Result codes. A negative block or start result -k stands for the data source's scan
+// error k; every other function answers non-zero for success or yes, 0 for failure or no.
+#define IO_PAGE_ENDED          (-5) // IO_GetImageBlock: the page ended, no line delivered
+#define IO_BLOCK_BAD_REQUEST   (-1) // IO_GetImageBlock: no buffer, no lines or no width asked
+#define IO_NOT_ANSWERING       (-2) // IO_GetImageBlock: the scanner stopped answering, the page is lost
+#define IO_NO_MEMORY           (-9) // IO_GetImageBlock, IO_StartScanPage: not enough memory
+#define IO_START_READY         1    // IO_StartScan: the scanner is ready
+#define IO_START_FAILED        0    // IO_StartScan: a calibration that was needed could not run
+#define IO_START_BUSY          (-1) // IO_StartScan: another process holds the scanner
+#define IO_START_NO_SCANNER    (-2) // IO_StartScan: no scanner connected
 
 // Questions for IO_IsCapableOf.
 #define IO_CAP_COLOR    1000
 #define IO_CAP_FEEDOUT  1001
 
-// Signatures of every bound entry point.
+// Signatures of every bound entry point, each with what it returns.
+
+// Non-zero when a supported scanner answers (module probing).
 typedef int     (*IO_HasScannerFn)(void);
+// Non-zero when a scanner is there; then the texts are filled (each buffer at least 12 bytes).
 typedef int     (*IO_HardwareCheckFn)(char* model, char* interfaceType, char* attachment,
                                       char* versionMajor, char* versionMinor,
                                       short* value1, short* value2, short* value3);
+// IO_START_READY, or IO_START_FAILED, IO_START_BUSY, IO_START_NO_SCANNER.
 typedef int     (*IO_StartScanFn)(void);
 typedef void    (*IO_EndScanFn)(void);
 typedef void    (*IO_ResetHardwareFn)(void);
 typedef void    (*IO_ProcessPaperJamFn)(void);
+// Non-zero when colour can be scanned.
 typedef int     (*IO_TrueColorFn)(void);
+// 1 when the page started, with its size; 0 or -1 when it cannot; IO_NO_MEMORY.
 typedef int     (*IO_StartScanPageFn)(ScanSettings* settings, int* width, int* height);
+// Non-zero with the size a page of these settings would have; 0 when it cannot be scanned.
 typedef int     (*IO_GetPageDimensionFn)(ScanSettings* settings, int* width, int* height);
+// Always closes the page IO_StartScanPage opened; the result is ignored.
 typedef int     (*IO_EndScanPageFn)(void);
+// Non-zero (ignored by the data source).
 typedef int     (*IO_ResolutionInfoFn)(short* maximum, short* minimum, short* step);
+// As IO_CalibrateScanner.
 typedef int     (*IO_DoCalibrationFn)(void);
+// 1 when a calibration was measured and stored, 0 when not.
 typedef int     (*IO_CalibrateScannerFn)(int paperSource);
 typedef void    (*IO_FeedOnFn)(void);
+// 0 when the sheet could not be fed out (a jam), else non-zero.
 typedef int     (*IO_FeedPageFn)(void);
+// 1 when the cleaning cycle ran, 0 when not (no paper).
 typedef int     (*IO_CleanFn)(void);
+// Non-zero while paper is in the feeder.
 typedef int     (*IO_IsPaperOnFn)(void);
+// Lines delivered (more than 0), IO_PAGE_ENDED, or a failure: IO_BLOCK_BAD_REQUEST,
+// IO_NOT_ANSWERING, IO_NO_MEMORY.
 typedef short   (*IO_GetImageBlockFn)(unsigned char* buffer, short linesWanted,
                                       ScanSettings* settings, int width, int pageHeight);
 typedef void    (*IO_GetHalftonePatternFn)(void);
 typedef int     (*IO_GetPatternDataFn)(void);
+// Fills `table` from the five words of one adjustment block.
 typedef void    (*IO_AdjustChannelValueFn)(unsigned char table[256], short brightness,
                                            short contrast, short gamma, short highlight,
                                            short shadow);
+// Non-zero when the scanner should be calibrated before scanning.
 typedef int     (*IO_IsCalibrationNeededFn)(void);
+// Non-zero when capable of `capability` (IO_CAP_*).
 typedef int     (*IO_IsCapableOfFn)(short capability);
+// Non-zero when the attachment is there.
 typedef int     (*IO_IsAttachedFn)(void);
 typedef short   (*IO_GetPaperNamesFn)(void);
+// Non-zero when `names` was filled (zero-separated names in 100 bytes).
 typedef short   (*IO_GetFilterNamesFn)(char* names);
+// The preview resolution in dpi.
 typedef short   (*IO_GetPreviewResolutionFn)(short paperSource);
 typedef void    (*IO_GetDriverNameFn)(void);
 

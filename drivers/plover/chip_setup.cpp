@@ -1,9 +1,8 @@
-// The register image: Init9831 and the per-page programming.
-#include "config.h"
-#include "driver_state.h"
-#include "transport.h"
+#include "chip_setup.h"
 
 using namespace lm9831;
+
+namespace plover {
 
 namespace {
 
@@ -55,80 +54,82 @@ const ConfigRegister kInitFromConfig[] = {
 enum : uint16_t { INIT_SCAN_STEP_SIZE = 0x077A, INIT_DUMMY_PIXELS = 0x0011 };
 enum : uint8_t { MCLK_SLOW = 62, LINE_PERIOD_HI_LOW_DPI = 0x90 };
 
-uint8_t MasterClockDivider()
+uint8_t MasterClockDivider(const Config& config, int mode, int dpi)
 {
-    if (g_Page.mode != MODE_COLOR && (g_ScanDpi == 50 || g_ScanDpi == 75))
+    if (mode != MODE_COLOR && (dpi == 50 || dpi == 75))
         return MCLK_SLOW;
-    return uint8_t(ConfigInt(CFG_MCLK));
+    return uint8_t(ConfigInt(config, CFG_MCLK));
 }
 
 } // namespace
 
-void Init9831()
+void SetInitialRegisters(RegisterImage& r, const Config& config, int pageMode, int resolution)
 {
     for (const FixedRegister& f : kInitFixed)
-        Reg9831.set8(f.reg, f.value);
+        r.set8(f.reg, f.value);
     for (const ConfigRegister& c : kInitFromConfig) {
-        int v = ConfigInt(c.key);
+        int v = ConfigInt(config, c.key);
         if (c.wide)
-            Reg9831.set16(c.reg, uint16_t(v));
+            r.set16(c.reg, uint16_t(v));
         else
-            Reg9831.set8(c.reg, uint8_t(v));
+            r.set8(c.reg, uint8_t(v));
     }
-    Reg9831.set8(REG_MCLK_DIVIDER, MasterClockDivider());
-    Reg9831.set16(REG_DUMMY_PIXELS, INIT_DUMMY_PIXELS);
-    Reg9831.set16(REG_LINE_LENGTH, LINE_LENGTH);
-    Reg9831.set16(REG_START_PIXEL, FIRST_ACTIVE_PIXEL);
-    Reg9831.set16(REG_END_PIXEL, FIRST_ACTIVE_PIXEL + SENSOR_PIXELS - 2);
-    Reg9831.set16(REG_FIXED_GAIN, GAIN_UNITY);
-    Reg9831.set16(REG_SCAN_STEP_SIZE, INIT_SCAN_STEP_SIZE);
-    Reg9831.set16(REG_STEP_COUNT, 0);
-    Reg9831.set8(REG_LINE_PERIOD_HI, g_Settings.resolution <= 300 ? LINE_PERIOD_HI_LOW_DPI : 0x00);
-    WriteResetPair();
+    r.set8(REG_MCLK_DIVIDER, MasterClockDivider(config, pageMode, resolution));
+    r.set16(REG_DUMMY_PIXELS, INIT_DUMMY_PIXELS);
+    r.set16(REG_LINE_LENGTH, LINE_LENGTH);
+    r.set16(REG_START_PIXEL, FIRST_ACTIVE_PIXEL);
+    r.set16(REG_END_PIXEL, FIRST_ACTIVE_PIXEL + SENSOR_PIXELS - 2);
+    r.set16(REG_FIXED_GAIN, GAIN_UNITY);
+    r.set16(REG_SCAN_STEP_SIZE, INIT_SCAN_STEP_SIZE);
+    r.set16(REG_STEP_COUNT, 0);
+    r.set8(REG_LINE_PERIOD_HI, resolution <= 300 ? LINE_PERIOD_HI_LOW_DPI : 0x00);
 }
 
-// Steps 6 to 14 of a page set-up; the gamma and shading downloads happen between.
-void ProgramPageRegisters(const PageGeometry& page)
-{
-    Reg9831.set16(REG_DUMMY_PIXELS, FIRST_ACTIVE_PIXEL);
-    Reg9831.set16(REG_LINE_LENGTH, LINE_LENGTH);
-    int start = FIRST_ACTIVE_PIXEL + page.windowStart;
-    Reg9831.set16(REG_START_PIXEL, uint16_t(start));
-    Reg9831.set16(REG_END_PIXEL, uint16_t(start + page.wideCcd - 2));
-    Reg9831.set8(REG_BUFFER_LEVEL, 100);
-    Reg9831.set16(REG_STEP_COUNT, uint16_t(page.top * STEPS_PER_HUNDREDTH));
-    if (ConfigInt(CFG_MOTOR_SW) == 0)
-        Reg9831.set8(REG_MOTOR_CONTROL, 0);
-}
-
-// Pixel format, channel mode and illumination of a mode, and the divider code.
-void SetModeRegisters(const PageGeometry& page)
+void SetModeRegisters(RegisterImage& r, const PageGeometry& page)
 {
     switch (page.mode) {
     case MODE_GRAY:
-        Reg9831.set8(REG_CHANNEL_MODE, CHANNEL_MODE_GRAY);
-        Reg9831.set8(REG_PIXEL_FORMAT, PIXEL_DEPTH_8);
-        Reg9831.set8(REG_ILLUMINATION, ILLUM_ALL);
+        r.set8(REG_CHANNEL_MODE, CHANNEL_MODE_GRAY);
+        r.set8(REG_PIXEL_FORMAT, PIXEL_DEPTH_8);
+        r.set8(REG_ILLUMINATION, ILLUM_ALL);
         break;
     case MODE_BW:
-        Reg9831.set8(REG_CHANNEL_MODE, CHANNEL_MODE_GRAY);
-        Reg9831.set8(REG_PIXEL_FORMAT, PIXEL_DEPTH_1);
-        Reg9831.set8(REG_ILLUMINATION, ILLUM_ALL);
+        r.set8(REG_CHANNEL_MODE, CHANNEL_MODE_GRAY);
+        r.set8(REG_PIXEL_FORMAT, PIXEL_DEPTH_1);
+        r.set8(REG_ILLUMINATION, ILLUM_ALL);
         break;
     case MODE_COLOR:
-        Reg9831.set8(REG_CHANNEL_MODE, CHANNEL_MODE_COLOR);
-        Reg9831.set8(REG_PIXEL_FORMAT, PIXEL_DEPTH_8);
+        r.set8(REG_CHANNEL_MODE, CHANNEL_MODE_COLOR);
+        r.set8(REG_PIXEL_FORMAT, PIXEL_DEPTH_8);
         break;
     }
-    Reg9831.set8(REG_PIXEL_FORMAT, uint8_t(Reg9831.get8(REG_PIXEL_FORMAT) | DividerCode(page.dpi)));
+    r.set8(REG_PIXEL_FORMAT, uint8_t(r.get8(REG_PIXEL_FORMAT) | DividerCode(page.dpi)));
 }
 
-void SetTimingRegisters(const PageGeometry& page)
+void SetClockRegisters(RegisterImage& r, const Config& config, const PageGeometry& page)
 {
-    Reg9831.set8(REG_MCLK_DIVIDER, MasterClockDivider());
-    Reg9831.set8(REG_INTEGRATION_ADJUST, 0);
-    Reg9831.set16(REG_SCAN_STEP_SIZE,
-                  uint16_t((LINE_LENGTH - FIRST_ACTIVE_PIXEL) * page.dpi * page.colorFactor /
-                           (SENSOR_DPI * 4)));
-    Reg9831.set16(REG_FAST_STEP_SIZE, uint16_t(ConfigInt(CFG_FAST_STEP_SIZE)));
+    r.set8(REG_MCLK_DIVIDER, MasterClockDivider(config, page.mode, page.dpi));
+    r.set8(REG_INTEGRATION_ADJUST, 0);
+    r.set16(REG_FAST_STEP_SIZE, uint16_t(ConfigInt(config, CFG_FAST_STEP_SIZE)));
 }
+
+void SetLineWindow(RegisterImage& r, const PageGeometry& page)
+{
+    r.set16(REG_SCAN_STEP_SIZE,
+            uint16_t((LINE_LENGTH - FIRST_ACTIVE_PIXEL) * page.dpi * page.colorFactor / (SENSOR_DPI * 4)));
+    r.set16(REG_DUMMY_PIXELS, FIRST_ACTIVE_PIXEL);
+    r.set16(REG_LINE_LENGTH, LINE_LENGTH);
+    int start = FIRST_ACTIVE_PIXEL + page.windowStart;
+    r.set16(REG_START_PIXEL, uint16_t(start));
+    r.set16(REG_END_PIXEL, uint16_t(start + page.wideCcd - 2));
+    r.set8(REG_BUFFER_LEVEL, 100);
+    r.set16(REG_STEP_COUNT, uint16_t(page.top * STEPS_PER_HUNDREDTH));
+}
+
+void SetMotorSwitch(RegisterImage& r, const Config& config)
+{
+    if (ConfigInt(config, CFG_MOTOR_SW) == 0)
+        r.set8(REG_MOTOR_CONTROL, 0);
+}
+
+} // namespace plover

@@ -1,9 +1,10 @@
 #include "config.h"
 
-#include <windows.h>
-
 #include <stdio.h>
 #include <stdlib.h>
+#include <string.h>
+
+namespace plover {
 
 // Every key the driver reads, with its default, as in the configuration file.
 const ConfigIntEntry kConfigIntKeys[CFG_INT_KEY_COUNT] = {
@@ -62,88 +63,80 @@ const ConfigTextEntry kConfigTextKeys[CFG_TEXT_KEY_COUNT] = {
 
 namespace {
 
-const char kFolder[] = "\\twain_32\\plover";
-std::string g_windowsDir;
-std::string g_configPath;
+const char kConfigFile[] = "plover.ini";
+
+std::string Resolved(const platform::Platform& os, platform::DataPlace place, const char* name)
+{
+    char path[4096];
+    return os.files.resolve(os.files.context, place, name, path, sizeof path) ? std::string(path) : std::string();
+}
 
 } // namespace
 
-bool BuildConfigPaths()
+std::string ConfigFilePath(const platform::Platform& platform)
 {
-    char dir[MAX_PATH + 1] = {};
-    UINT n = GetWindowsDirectoryA(dir, MAX_PATH);
-    g_windowsDir.clear();
-    g_configPath.clear();
-    if (n == 0 || n >= MAX_PATH)
-        return false;
-    g_windowsDir = dir;
-    g_configPath = DriverFilePath("plover.ini");
-    return !g_configPath.empty();
+    return Resolved(platform, platform::DataPlace::Settings, kConfigFile);
 }
 
-std::string DriverFilePath(const char* fileName)
+std::string DriverFilePath(const platform::Platform& platform, const char* fileName)
 {
-    if (g_windowsDir.empty())
-        return std::string();
-    std::string path = g_windowsDir + kFolder + "\\" + fileName;
-    return path.size() < MAX_PATH ? path : std::string();
+    return Resolved(platform, platform::DataPlace::DriverFolder, fileName);
 }
 
-const std::string& ConfigFilePath() { return g_configPath; }
-
-bool EnsureDriverFolder()
+bool EnsureDriverFolder(const platform::Platform& platform)
 {
-    if (g_windowsDir.empty())
-        return false;
-    std::string twain = g_windowsDir + "\\twain_32";
-    std::string folder = g_windowsDir + kFolder;
-    if (folder.size() >= MAX_PATH)
-        return false;
-    CreateDirectoryA(twain.c_str(), nullptr);
-    CreateDirectoryA(folder.c_str(), nullptr);
-    DWORD attributes = GetFileAttributesA(folder.c_str());
-    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+    return platform.files.ensureFolder(platform.files.context, platform::DataPlace::DriverFolder);
 }
 
-int ConfigIntOr(ConfigKey key, int defaultValue)
+int ConfigIntOr(const Config& config, ConfigKey key, int defaultValue)
 {
     const ConfigIntEntry& e = kConfigIntKeys[key];
-    if (g_configPath.empty())
+    if (config.path.empty())
         return defaultValue;
-    return int(GetPrivateProfileIntA(e.section, e.name, defaultValue, g_configPath.c_str()));
+    const platform::SettingsOps& settings = config.platform->settings;
+    return settings.readInt(settings.context, config.path.c_str(), e.section, e.name, defaultValue);
 }
 
-int ConfigInt(ConfigKey key) { return ConfigIntOr(key, kConfigIntKeys[key].defaultValue); }
+int ConfigInt(const Config& config, ConfigKey key)
+{
+    return ConfigIntOr(config, key, kConfigIntKeys[key].defaultValue);
+}
 
-void ConfigText(ConfigTextKey key, char* buffer, unsigned size)
+void ConfigText(const Config& config, ConfigTextKey key, char* buffer, unsigned size)
 {
     const ConfigTextEntry& e = kConfigTextKeys[key];
     if (size == 0)
         return;
-    if (g_configPath.empty()) {
-        lstrcpynA(buffer, e.defaultValue, int(size));
+    if (config.path.empty()) {
+        snprintf(buffer, size, "%s", e.defaultValue);
         return;
     }
-    GetPrivateProfileStringA(e.section, e.name, e.defaultValue, buffer, size, g_configPath.c_str());
+    const platform::SettingsOps& settings = config.platform->settings;
+    settings.readText(settings.context, config.path.c_str(), e.section, e.name, e.defaultValue, buffer, size);
 }
 
-bool ConfigGammaPoint(const char* name, int* value)
+bool ConfigGammaPoint(const Config& config, const char* name, int* value)
 {
-    if (g_configPath.empty())
+    if (config.path.empty())
         return false;
     char text[32] = {};
-    GetPrivateProfileStringA("Gamma", name, "", text, sizeof text, g_configPath.c_str());
+    const platform::SettingsOps& settings = config.platform->settings;
+    settings.readText(settings.context, config.path.c_str(), "Gamma", name, "", text, sizeof text);
     if (!text[0])
         return false;
     *value = atoi(text);
     return true;
 }
 
-bool ConfigWriteUnsigned(const char* section, const char* name, unsigned value)
+bool ConfigWriteUnsigned(const Config& config, const char* section, const char* name, unsigned value)
 {
-    if (g_configPath.empty() || !EnsureDriverFolder())
+    const platform::FileOps& files = config.platform->files;
+    if (config.path.empty() || !files.ensureFolder(files.context, platform::DataPlace::Settings))
         return false;
     char text[16];
     snprintf(text, sizeof text, "%u", value);
-    return WritePrivateProfileStringA(section, name, text, g_configPath.c_str()) != 0;
+    const platform::SettingsOps& settings = config.platform->settings;
+    return settings.write(settings.context, config.path.c_str(), section, name, text);
 }
+
+} // namespace plover

@@ -1,8 +1,13 @@
-// The driver's configuration file "<Windows directory>\twain_32\plover\plover.ini",
-// read key by key on every use so that edits take effect on the next call.
+// The driver's configuration file "plover.ini" (Win32: in <Windows>\twain_32\plover),
+// read key by key on every use so that edits take effect on the next call, and the
+// paths of the driver's other files.
 #pragma once
 
+#include "platform.h"
+
 #include <string>
+
+namespace plover {
 
 enum ConfigKey {
     CFG_PAPER_POLARITY, CFG_BUTTON_POLARITY, CFG_FEEDON_SPEED, CFG_FEEDON_DELAY, CFG_FEEDON_TIME,
@@ -27,17 +32,24 @@ struct ConfigTextEntry { ConfigTextKey key; const char* section; const char* nam
 extern const ConfigIntEntry kConfigIntKeys[CFG_INT_KEY_COUNT];
 extern const ConfigTextEntry kConfigTextKeys[CFG_TEXT_KEY_COUNT];
 
-// Builds the paths once (module load); false when the Windows directory is unusable.
-bool BuildConfigPaths();
-// Full path of a file in the driver's folder ("" when the paths could not be built).
-std::string DriverFilePath(const char* fileName);
-const std::string& ConfigFilePath();
-// Creates "twain_32" and "twain_32\plover" under the Windows directory when missing.
-bool EnsureDriverFolder();
+// The settings file on its platform.
+struct Config {
+    const platform::Platform* platform = nullptr;
+    std::string path; // empty when the platform has no place for it: every key reads its default
+};
 
-int ConfigInt(ConfigKey key);
-int ConfigIntOr(ConfigKey key, int defaultValue); // keys whose default depends on the caller
-void ConfigText(ConfigTextKey key, char* buffer, unsigned size);
+// The settings file's path on `platform` (empty when it has none).
+std::string ConfigFilePath(const platform::Platform& platform);
+// Full path of a file in the driver's folder ("" when it has none).
+std::string DriverFilePath(const platform::Platform& platform, const char* fileName);
+// Creates the driver's folder when missing; true when it is there.
+bool EnsureDriverFolder(const platform::Platform& platform);
+
+int ConfigInt(const Config& config, ConfigKey key);
+int ConfigIntOr(const Config& config, ConfigKey key, int defaultValue); // keys whose default depends on the caller
+void ConfigText(const Config& config, ConfigTextKey key, char* buffer, unsigned size);
 // A gamma curve point: true and the value when the key is in the file.
-bool ConfigGammaPoint(const char* name, int* value);
-bool ConfigWriteUnsigned(const char* section, const char* name, unsigned value);
+bool ConfigGammaPoint(const Config& config, const char* name, int* value);
+bool ConfigWriteUnsigned(const Config& config, const char* section, const char* name, unsigned value);
+
+} // namespace plover

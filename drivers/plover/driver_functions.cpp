@@ -1,24 +1,24 @@
-// The exported driver functions besides the page scan and calibration.
-#include "config.h"
-#include "driver_state.h"
+// The driver functions besides the page scan and calibration.
+#include "driver_functions.h"
+
+#include "chip_commands.h"
 #include "messages.h"
-#include "transport.h"
+#include "tone.h"
 
 #include <stdio.h>
 #include <string.h>
+#include <vector>
 
 using namespace lm9831;
 
-IO_EXPORT int IO_IsCalibrationNeeded(void);
-IO_EXPORT int IO_CalibrateScanner(int paperSource);
+namespace plover {
 
 namespace {
 
 enum : int { IO_CAP_MATERIALS = 1005, IO_CAP_QUALITY = 1006, IO_CAP_EXPOSURE = 1007,
              IO_CAP_SOFTWARE = 1008, IO_CAP_1101 = 1101 };
-enum : int { RUN_STEP_SIZE = 200, FEED_STEP_SIZE = 200, CLEAN_EJECT_STEPS = 1200,
-             QX_BUFFER = 7626, FILTER_NAMES_SIZE = 100, TEXT_LIMIT = 4 };
-enum : short { START_NOT_CONNECTED = -2 };
+enum : int { FEED_STEP_SIZE = 200, CLEAN_EJECT_STEPS = 1200, QX_BUFFER = 7626, FILTER_NAMES_SIZE = 100,
+             TEXT_LIMIT = 4, MEMORY_TEST_BYTES = 255 };
 
 struct CapabilityAnswer { int code; int answer; const char* trace; };
 const CapabilityAnswer kCapabilities[] = {
@@ -31,198 +31,170 @@ const CapabilityAnswer kCapabilities[] = {
     {IO_CAP_1101, 1, ""},
 };
 
-
-void FillText(ConfigTextKey key, char* out)
+void FillText(const Config& config, ConfigTextKey key, char* out)
 {
     if (!out)
         return;
     char text[256] = {};
-    ConfigText(key, text, sizeof text);
-    lstrcpynA(out, text, TEXT_LIMIT); // three characters and the terminating zero
+    ConfigText(config, key, text, sizeof text);
+    snprintf(out, TEXT_LIMIT, "%s", text); // three characters and the terminating zero
+}
+
+void Pause(const PloverState& s, uint32_t ms) { s.platform->clock.sleep(s.platform->clock.context, ms); }
+
+void Command(PloverState& s, uint8_t command) { WriteReg(s.device, REG_COMMAND, command); }
+
+// A feed pause from the configuration file; a value no feeder needs (negative, or
+// above 10 s) gives the default instead.
+uint32_t FeedPause(const PloverState& s, ConfigKey key)
+{
+    const int kMaxFeedPauseMs = 10000;
+    const int ms = ConfigInt(s.config, key);
+    return uint32_t(ms >= 0 && ms <= kMaxFeedPauseMs ? ms : kConfigIntKeys[key].defaultValue);
 }
 
 } // namespace
 
-bool PaperPresent(bool* present)
-{
-    uint8_t sensors = 0;
-    *present = false;
-    if (!UsbReadRegChecked(REG_SENSORS, &sensors))
-        return false;
-    bool bit = (sensors & SENSOR_PAPER) != 0;
-    *present = g_PaperPolarity ? bit : !bit;
-    return true;
-}
-
-int PloverRunSteps(int steps)
-{
-    UsbWriteReg(REG_FAST_STEP_SIZE, 0);
-    UsbWriteReg(REG_FAST_STEP_SIZE + 1, RUN_STEP_SIZE);
-    UsbWriteReg(REG_STEP_COUNT, uint8_t(steps >> 8));
-    UsbWriteReg(REG_STEP_COUNT + 1, uint8_t(steps));
-    UsbWriteReg(REG_COMMAND, CMD_MOVE_STEPS);
-    return 1;
-}
-
 // Scanner memory test through the line buffer region.
-IO_EXPORT int IO_HasScanner(void)
+int HasScanner(PloverState& s)
 {
-    UsbEnsureDevice();
-    UsbWriteReg(REG_MEM_REGION, MEM_BUFFER);
-    for (int i = 0; i < 255; ++i) {
-        UsbWriteReg(REG_MEM_ADDR_HI, 0x40);
-        UsbWriteReg(REG_MEM_ADDR_LO, uint8_t(i));
-        UsbWriteReg(REG_MEM_DATA, 0);
-        UsbWriteReg(REG_MEM_DATA, uint8_t(i));
-        UsbWriteReg(REG_MEM_ADDR_HI, 0);
-        UsbWriteReg(REG_MEM_ADDR_LO, uint8_t(i));
-        UsbReadReg(REG_MEM_DATA);
-        uint8_t second = UsbReadReg(REG_MEM_DATA);
+    Device& d = s.device;
+    EnsureDevice(d);
+    WriteReg(d, REG_MEM_REGION, MEM_BUFFER);
+    for (int i = 0; i < MEMORY_TEST_BYTES; ++i) {
+        WriteReg(d, REG_MEM_ADDR_HI, 0x40);
+        WriteReg(d, REG_MEM_ADDR_LO, uint8_t(i));
+        WriteReg(d, REG_MEM_DATA, 0);
+        WriteReg(d, REG_MEM_DATA, uint8_t(i));
+        WriteReg(d, REG_MEM_ADDR_HI, 0);
+        WriteReg(d, REG_MEM_ADDR_LO, uint8_t(i));
+        ReadReg(d, REG_MEM_DATA);
+        uint8_t second = ReadReg(d, REG_MEM_DATA);
         if (second != i) {
             char text[64];
             snprintf(text, sizeof text, "Buffer testing failure...%d", i);
-            PloverMessageBox(text, "plover", MB_OK);
+            Tell(s, text, "plover");
             return 0;
         }
     }
     return 1;
 }
 
-IO_EXPORT int IO_HardwareCheck(char* model, char* interfaceType, char* attachment,
-                               char* versionMajor, char* versionMinor, short* value1,
-                               short* value2, short* value3)
+int HardwareCheck(PloverState& s, char* model, char* interfaceType, char* attachment, char* versionMajor,
+                  char* versionMinor, short* value1, short* value2, short* value3)
 {
-    FillText(CFG_MODEL_NAME, model);
-    FillText(CFG_INTERFACE_TYPE, interfaceType);
-    FillText(CFG_ATTACH, attachment);
-    FillText(CFG_VERSION_MAJOR, versionMajor);
-    FillText(CFG_VERSION_MINOR, versionMinor);
+    FillText(s.config, CFG_MODEL_NAME, model);
+    FillText(s.config, CFG_INTERFACE_TYPE, interfaceType);
+    FillText(s.config, CFG_ATTACH, attachment);
+    FillText(s.config, CFG_VERSION_MAJOR, versionMajor);
+    FillText(s.config, CFG_VERSION_MINOR, versionMinor);
     for (short* v : {value1, value2, value3})
         if (v)
             *v = 0;
-    UsbReadReg(REG_STATUS);
-    if (ConfigInt(CFG_QX) == 1) {
-        static uint8_t buffer[QX_BUFFER];
-        UsbWriteReg(REG_COMMAND, CMD_SCAN);
-        for (;;) {
-            MSG msg;
-            if (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE) && msg.message == WM_LBUTTONDOWN)
-                break;
-            UsbReadRegs(REG_DATA_PORT, buffer, QX_BUFFER, false);
-        }
-        UsbWriteReg(REG_COMMAND, CMD_STOP);
+    ReadReg(s.device, REG_STATUS);
+    if (ConfigInt(s.config, CFG_QX) == 1) {
+        // A test loop: image data read until the user clicks.
+        std::vector<uint8_t> buffer(QX_BUFFER);
+        const platform::MessageOps& messages = s.platform->messages;
+        Command(s, CMD_SCAN);
+        while (!messages.stopClicked(messages.context))
+            ReadRegs(s.device, REG_DATA_PORT, buffer.data(), QX_BUFFER, false);
+        Command(s, CMD_STOP);
     }
     return 1;
 }
 
-// 1 ready; -2 no scanner connected; 0 a calibration that was needed could not run.
-IO_EXPORT int IO_StartScan(void)
+int StartScan(PloverState& s)
 {
-    if (!UsbEnsureDevice())
-        return START_NOT_CONNECTED;
-    if (IO_IsCalibrationNeeded() == 1) {
-        PloverMessageBox(kCalibrationMessage, "", MB_OK);
-        if (!IO_CalibrateScanner(0))
-            return 0;
+    if (!EnsureDevice(s.device))
+        return IO_START_NO_SCANNER;
+    if (IsCalibrationNeeded(s) == 1) {
+        TellCalibrationNeeded(s);
+        if (!CalibrateScanner(s))
+            return IO_START_FAILED;
     }
-    return 1;
+    return IO_START_READY;
 }
 
-IO_EXPORT void IO_EndScan(void)
+void EndScan(PloverState& s)
 {
-    UsbWriteReg(REG_COMMAND, CMD_STOP);
-    UsbWriteReg(REG_ILLUMINATION, ILLUM_OFF);
-    ResetChip();
+    Command(s, CMD_STOP);
+    WriteReg(s.device, REG_ILLUMINATION, ILLUM_OFF);
+    ResetChip(s.device);
 }
 
-IO_EXPORT int IO_IsPaperOn(void)
+int IsPaperOn(PloverState& s)
 {
     bool present = false;
-    return PaperPresent(&present) && present ? 1 : 0;
+    return ReadPaperSensor(s.device, s.paperPolarity, &present) && present ? 1 : 0;
 }
 
-IO_EXPORT int IO_IsButtonOn(void)
+int IsButtonOn(PloverState& s)
 {
-    uint8_t sensors = UsbReadReg(REG_SENSORS);
+    uint8_t sensors = ReadReg(s.device, REG_SENSORS);
     bool bit = (sensors & SENSOR_CCD_BUTTON) != 0;
-    return (g_ButtonPolarity ? bit : !bit) ? 1 : 0;
+    return (s.buttonPolarity ? bit : !bit) ? 1 : 0;
 }
-
-IO_EXPORT void IO_ProcessPaperJam(void) {}
-IO_EXPORT void IO_ResetHardware(void) {}
 
 // Only the resolutions the chip makes are scanned: the maximum is at most 600.
-IO_EXPORT int IO_ResolutionInfo(short* maximum, short* minimum, short* step)
+int ResolutionInfo(PloverState& s, short* maximum, short* minimum, short* step)
 {
-    int maxRes = ConfigInt(CFG_MAX_RES);
+    int maxRes = ConfigInt(s.config, CFG_MAX_RES);
     if (maximum)
         *maximum = short(maxRes > SENSOR_DPI ? SENSOR_DPI : maxRes);
     if (minimum)
-        *minimum = short(ConfigInt(CFG_MIN_RES));
+        *minimum = short(ConfigInt(s.config, CFG_MIN_RES));
     if (step)
-        *step = short(ConfigInt(CFG_INC_RES));
+        *step = short(ConfigInt(s.config, CFG_INC_RES));
     return 1;
 }
 
-IO_EXPORT void IO_GetHalftonePattern(void) {}
-IO_EXPORT int IO_GetPatternData(void) { return 1; }
-
-IO_EXPORT int IO_RunSteps(int steps) { return PloverRunSteps(steps); }
-
-IO_EXPORT int IO_Clean(void)
+int Clean(PloverState& s)
 {
-    UsbWriteReg(REG_COMMAND, CMD_FORWARD);
-    Sleep(2000);
-    UsbWriteReg(REG_COMMAND, CMD_STOP);
-    if (!IO_IsPaperOn())
+    Command(s, CMD_FORWARD);
+    Pause(s, 2000);
+    Command(s, CMD_STOP);
+    if (!IsPaperOn(s))
         return 0;
     for (int k = 0; k < 5; ++k) {
-        UsbWriteReg(REG_COMMAND, CMD_FORWARD);
-        Sleep(500);
-        UsbWriteReg(REG_COMMAND, CMD_STOP);
-        Sleep(100);
-        UsbWriteReg(REG_COMMAND, CMD_BACKWARD);
-        Sleep(500);
-        UsbWriteReg(REG_COMMAND, CMD_STOP);
-        Sleep(100);
+        Command(s, CMD_FORWARD);
+        Pause(s, 500);
+        Command(s, CMD_STOP);
+        Pause(s, 100);
+        Command(s, CMD_BACKWARD);
+        Pause(s, 500);
+        Command(s, CMD_STOP);
+        Pause(s, 100);
     }
-    PloverRunSteps(CLEAN_EJECT_STEPS);
+    RunSteps(s.device, CLEAN_EJECT_STEPS);
     return 1;
 }
 
-// A feed pause from the configuration file; a value no feeder needs (negative,
-// which Sleep would take as "forever", or above 10 s) gives the default instead.
-static DWORD FeedPause(ConfigKey key)
+int FeedOn(PloverState& s)
 {
-    const int kMaxFeedPauseMs = 10000;
-    const int ms = ConfigInt(key);
-    return DWORD(ms >= 0 && ms <= kMaxFeedPauseMs ? ms : kConfigIntKeys[key].defaultValue);
-}
-
-IO_EXPORT int IO_FeedOn(void)
-{
-    int speed = ConfigInt(CFG_FEEDON_SPEED);
-    if (g_FirstFeed) {
-        g_FirstFeed = false;
-        UsbWriteReg(REG_COMMAND, CMD_SCAN);
-        Sleep(10);
-        UsbWriteReg(REG_COMMAND, CMD_STOP);
-        UsbWriteReg(REG_SHADING_MODE, SHADING_NONE);
+    Device& d = s.device;
+    int speed = ConfigInt(s.config, CFG_FEEDON_SPEED);
+    if (s.firstFeed) {
+        s.firstFeed = false;
+        Command(s, CMD_SCAN);
+        Pause(s, 10);
+        Command(s, CMD_STOP);
+        WriteReg(d, REG_SHADING_MODE, SHADING_NONE);
     }
-    UsbWriteReg(REG_FAST_STEP_SIZE, uint8_t(speed >> 8));
-    UsbWriteReg(REG_FAST_STEP_SIZE + 1, uint8_t(speed));
-    UsbWriteReg(REG_STEPS_AFTER_SENSOR, 0x0F);
-    UsbWriteReg(REG_STEPS_AFTER_SENSOR + 1, 0xFF);
-    Sleep(FeedPause(CFG_FEEDON_DELAY));
-    UsbWriteReg(REG_COMMAND, CMD_FORWARD);
-    Sleep(FeedPause(CFG_FEEDON_TIME));
-    UsbWriteReg(REG_COMMAND, CMD_STOP);
-    int fast = ConfigIntOr(CFG_FAST_STEP_SIZE, FEED_STEP_SIZE);
-    UsbWriteReg(REG_FAST_STEP_SIZE, uint8_t(fast >> 8));
-    return UsbWriteReg(REG_FAST_STEP_SIZE + 1, uint8_t(fast));
+    WriteReg(d, REG_FAST_STEP_SIZE, uint8_t(speed >> 8));
+    WriteReg(d, REG_FAST_STEP_SIZE + 1, uint8_t(speed));
+    WriteReg(d, REG_STEPS_AFTER_SENSOR, 0x0F);
+    WriteReg(d, REG_STEPS_AFTER_SENSOR + 1, 0xFF);
+    Pause(s, FeedPause(s, CFG_FEEDON_DELAY));
+    Command(s, CMD_FORWARD);
+    Pause(s, FeedPause(s, CFG_FEEDON_TIME));
+    Command(s, CMD_STOP);
+    int fast = ConfigIntOr(s.config, CFG_FAST_STEP_SIZE, FEED_STEP_SIZE);
+    WriteReg(d, REG_FAST_STEP_SIZE, uint8_t(fast >> 8));
+    return WriteReg(d, REG_FAST_STEP_SIZE + 1, uint8_t(fast)) ? 1 : 0;
 }
 
-IO_EXPORT int IO_IsCapableOf(short capability)
+int IsCapableOf(short capability)
 {
     for (const CapabilityAnswer& c : kCapabilities)
         if (c.code == capability)
@@ -230,10 +202,7 @@ IO_EXPORT int IO_IsCapableOf(short capability)
     return 0;
 }
 
-IO_EXPORT short IO_GetPaperNames(void) { return 1; }
-IO_EXPORT void IO_GetDriverName(void) {}
-
-IO_EXPORT short IO_GetFilterNames(char* names)
+short GetFilterNames(char* names)
 {
     if (!names)
         return 0;
@@ -243,31 +212,29 @@ IO_EXPORT short IO_GetFilterNames(char* names)
     return 1;
 }
 
-IO_EXPORT short IO_GetPreviewResolution(short)
+short GetPreviewResolution(PloverState& s)
 {
-    g_Preview = true;
-    return short(ConfigInt(CFG_PREVIEW_RES));
+    s.preview = true;
+    return short(ConfigInt(s.config, CFG_PREVIEW_RES));
 }
 
-IO_EXPORT int IO_IsADFAttached(void) { return 0; }
-IO_EXPORT int IO_IsTransA5Attathed(void) { return 0; }
-IO_EXPORT int IO_IsTransA4Attathed(void) { return 0; }
-IO_EXPORT int IO_IsSlideAttathed(void) { return 0; }
-
-IO_EXPORT int IO_GetVidPid(uint32_t* vendorId, uint32_t* productId)
+int GetVidPid(PloverState& s, uint32_t* vendorId, uint32_t* productId)
 {
     if (vendorId)
-        *vendorId = g_VendorId;
+        *vendorId = s.device.vendorId;
     if (productId)
-        *productId = g_ProductId;
-    return int(g_ProductId);
+        *productId = s.device.productId;
+    return int(s.device.productId);
 }
 
-IO_EXPORT void IO_AbortScan(void) { g_CardScanRunning = false; }
+void AbortScan(PloverState& s) { s.cardScanRunning = false; }
 
-// Exported as "_SetFunc@4" (module definition file), standard call in both builds.
-extern "C" BlockCallback __stdcall SetFunc(BlockCallback callback)
+void AdjustChannelValue(PloverState& s, unsigned char table[256], short brightness, short contrast, short gamma,
+                        short highlight, short shadow)
 {
-    g_BlockCallback = callback;
-    return g_BlockCallback;
+    if (table)
+        BuildToneTable(table, brightness, contrast, gamma, highlight, shadow, TONE_CALLER);
+    BuildToneTable(s.tone, brightness, contrast, gamma, highlight, shadow, TONE_DRIVER);
 }
+
+} // namespace plover

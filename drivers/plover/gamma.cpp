@@ -1,11 +1,11 @@
 // Gamma download: a 5-point curve per channel, expanded to the chip's 4096 entries.
-#include "config.h"
-#include "driver_state.h"
-#include "transport.h"
+#include "gamma.h"
 
 #include <stdio.h>
 
 using namespace lm9831;
+
+namespace plover {
 
 namespace {
 
@@ -31,24 +31,24 @@ void CurveTable(const int x[5], const int y[5], uint8_t out[256])
     }
 }
 
-void ExpandAndWrite(uint8_t region, const uint8_t curve[256])
+void ExpandAndWrite(Device& d, uint8_t region, const uint8_t curve[256])
 {
     uint8_t table[GAMMA_TABLE_SIZE];
     for (uint32_t e = 0; e < GAMMA_TABLE_SIZE; ++e)
         table[e] = curve[e / 16];
-    WriteMemory(region, table, GAMMA_TABLE_SIZE);
+    WriteMemory(d, region, table, GAMMA_TABLE_SIZE);
 }
 
 } // namespace
 
-void FillGammaTbl(int mode)
+void FillGammaTbl(PloverState& s, int mode)
 {
     if (mode == MODE_BW) {
         uint8_t table[GAMMA_TABLE_SIZE];
         for (uint32_t e = 0; e < GAMMA_TABLE_SIZE; ++e)
             table[e] = e < GAMMA_TABLE_SIZE / 2 ? 0 : 255;
         for (uint8_t region : kGammaRegion)
-            WriteMemory(region, table, GAMMA_TABLE_SIZE);
+            WriteMemory(s.device, region, table, GAMMA_TABLE_SIZE);
         return;
     }
     for (int c = 0; c < 3; ++c) {
@@ -56,23 +56,25 @@ void FillGammaTbl(int mode)
         for (int k = 0; k < 5; ++k) {
             char name[8];
             x[k] = kDefaultX[k];
-            y[k] = kDefaultY[k] + g_Settings.adjust[ADJUST_ALL].brightness;
+            y[k] = kDefaultY[k] + s.settings.adjust[ADJUST_ALL].brightness;
             snprintf(name, sizeof name, "%cx%u", kChannelLetter[c], unsigned(k));
-            ConfigGammaPoint(name, &x[k]);
+            ConfigGammaPoint(s.config, name, &x[k]);
             snprintf(name, sizeof name, "%cy%u", kChannelLetter[c], unsigned(k));
-            ConfigGammaPoint(name, &y[k]);
+            ConfigGammaPoint(s.config, name, &y[k]);
         }
         uint8_t curve[256];
         CurveTable(x, y, curve);
-        ExpandAndWrite(kGammaRegion[c], curve);
+        ExpandAndWrite(s.device, kGammaRegion[c], curve);
     }
 }
 
-void DownloadIdentityGamma()
+void DownloadIdentityGamma(PloverState& s)
 {
     uint8_t curve[256];
     for (int i = 0; i < 256; ++i)
         curve[i] = uint8_t(i);
     for (uint8_t region : kGammaRegion)
-        ExpandAndWrite(region, curve);
+        ExpandAndWrite(s.device, region, curve);
 }
+
+} // namespace plover

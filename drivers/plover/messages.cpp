@@ -1,8 +1,8 @@
 #include "messages.h"
 
+namespace plover {
+
 namespace {
-PloverMessageHook g_messageHook = nullptr;
-}
 
 const char kCalibrationMessage[] =
     "To make sure you can always get the best scanned image quality,\n"
@@ -11,11 +11,14 @@ const char kCalibrationMessage[] =
     "Insert the Calibration Paper or a piece of bright white sheet of the same size.\n\n"
     "When ready, press the &OK button.";
 
-void SetPloverMessageHook(PloverMessageHook hook) { g_messageHook = hook; }
+} // namespace
 
-int PloverMessageBox(const char* text, const char* caption, UINT type)
+int Tell(const PloverState& s, const char* text, const char* caption)
 {
-    if (g_messageHook)
-        return g_messageHook(text, caption, type);
-    return MessageBoxA(nullptr, text, caption, type);
+    const platform::MessageOps& messages = s.platform->messages;
+    return messages.tell(messages.context, text, caption, platform::MESSAGE_OK);
 }
+
+int TellCalibrationNeeded(const PloverState& s) { return Tell(s, kCalibrationMessage, ""); }
+
+} // namespace plover

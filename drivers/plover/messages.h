@@ -1,11 +1,14 @@
-// Every message box of the driver goes through PloverMessageBox, so that a test
-// can answer it instead of a user (the hook returns the button pressed).
+// Messages to the user go through the platform's message service (on Windows a
+// message box, or the hook a test sets).
 #pragma once
 
-#include <windows.h>
+#include "plover_state.h"
 
-typedef int (*PloverMessageHook)(const char* text, const char* caption, UINT type);
-void SetPloverMessageHook(PloverMessageHook hook);
-int PloverMessageBox(const char* text, const char* caption, UINT type);
+namespace plover {
 
-extern const char kCalibrationMessage[];
+// Shows `text` with an OK button; returns the answer.
+int Tell(const PloverState& s, const char* text, const char* caption);
+// The notice before a calibration the driver runs by itself.
+int TellCalibrationNeeded(const PloverState& s);
+
+} // namespace plover

@@ -1,56 +1,58 @@
-// Module state and the module's life: load initialises the device, unload powers it down.
-#include "config.h"
-#include "driver_state.h"
-#include "transport.h"
+#include "module.h"
+
+#include "chip_commands.h"
+#include "chip_setup.h"
 
 using namespace lm9831;
 
-ScanSettings g_Settings = {};
-PageGeometry g_Page;
-int g_ScanDpi = 0;
-int SCAN_WIDE_CCD = 0;
-int g_PaperPolarity = 0, g_ButtonPolarity = 1;
-bool g_FirstFeed = true;
-bool g_Preview = false;
-bool g_CardScanRunning = false;
-int g_CardScanLines = 0;
-BlockCallback g_BlockCallback = nullptr;
-uint8_t g_Tone[256];
-uint8_t g_LineOffset[3] = {0, 0, 0}, g_LineGain[3] = {16, 16, 16};
+namespace plover {
 
 namespace {
+
 enum : uint8_t { LOAD_MCLK = 30 };
+
+// The device unit's step after a reconnection found the scanner again.
+void ReinitialiseAfterReconnect(void* owner)
+{
+    PloverState& s = *static_cast<PloverState*>(owner);
+    Init9831(s);
+    WriteRegisterImage(s.device);
 }
 
-void ReinitialiseAfterReconnect()
+} // namespace
+
+void Init9831(PloverState& s)
 {
-    Init9831();
-    WriteRegisterImage();
+    SetInitialRegisters(s.device.registers, s.config, s.page.mode, s.settings.resolution);
+    WriteResetPair(s.device);
 }
 
-void PloverModuleLoad()
+void Load(PloverState& s, const platform::Platform* os)
 {
-    DeleteFileA("c:\\plover.txt");
-    DeleteFileA("c:\\usbgan.txt");
-    g_FirstFeed = true;
-    g_DevicePresent = UsbOpenDriver() ? 1 : 0;
-    UsbWriteReg(REG_MCLK_DIVIDER, LOAD_MCLK);
-    UsbWriteReg(REG_INTEGRATION_ADJUST, 0);
-    BuildConfigPaths();
-    g_PaperPolarity = ConfigInt(CFG_PAPER_POLARITY);
-    g_ButtonPolarity = ConfigInt(CFG_BUTTON_POLARITY);
-    Init9831();
-    Reg9831.set8(REG_ILLUMINATION, ILLUM_OFF);
-    WriteRegisterImage();
-    UsbWriteReg(REG_COMMAND, CMD_STOP);
-    UsbReadReg(REG_SENSORS);
+    s.platform = os;
+    s.device.link.platform = os;
+    s.device.reinitialise = ReinitialiseAfterReconnect;
+    s.device.owner = &s;
+    s.firstFeed = true;
+    s.device.present = OpenDevice(s.device);
+    WriteReg(s.device, REG_MCLK_DIVIDER, LOAD_MCLK);
+    WriteReg(s.device, REG_INTEGRATION_ADJUST, 0);
+    s.config = Config{os, ConfigFilePath(*os)};
+    s.paperPolarity = ConfigInt(s.config, CFG_PAPER_POLARITY);
+    s.buttonPolarity = ConfigInt(s.config, CFG_BUTTON_POLARITY);
+    Init9831(s);
+    s.device.registers.set8(REG_ILLUMINATION, ILLUM_OFF);
+    WriteRegisterImage(s.device);
+    WriteReg(s.device, REG_COMMAND, CMD_STOP);
+    ReadReg(s.device, REG_SENSORS);
     for (int i = 0; i < 256; ++i)
-        g_Tone[i] = uint8_t(i);
+        s.tone[i] = uint8_t(i);
 }
 
-void PloverModuleUnload()
+void Unload(PloverState& s)
 {
-    Hypnotize(true);
-    UsbCloseDriver();
-    g_hUsb = INVALID_HANDLE_VALUE;
+    Hypnotize(s.device, true);
+    CloseDevice(s.device);
 }
+
+} // namespace plover

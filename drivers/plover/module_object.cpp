@@ -1,9 +1,13 @@
 // The static object whose construction and destruction bracket the module's life.
-#include "driver_state.h"
+#include "win32_module.h"
 
 namespace {
-struct PloverModule {
-    PloverModule() { PloverModuleLoad(); }
-    ~PloverModule() { PloverModuleUnload(); }
+struct PloverModuleObject {
+    PloverModuleObject() { PloverModuleLoad(); }
+    ~PloverModuleObject()
+    {
+        PloverModuleUnload();
+        PloverModuleRelease();
+    }
 } g_module;
 }

@@ -1,9 +1,14 @@
 // Page size and chip window of a settings record.
-#include "driver_state.h"
+#include "page_geometry.h"
 
 #include <algorithm>
 
+namespace plover {
+
 namespace {
+
+// The right edge of a black-and-white card (1/100 inch).
+const int CARD_RIGHT_BW = 216;
 
 struct DividerEntry { int dpi; int code; };
 // Resolutions the chip makes, with their horizontal divider codes.
@@ -68,3 +73,22 @@ bool ComputePage(const ScanSettings& s, bool preview, PageGeometry* page)
     *page = p;
     return true;
 }
+
+PageGeometry CardPage(int dpi, bool blackAndWhite, int* bytesPerLine)
+{
+    PageGeometry p;
+    p.mode = MODE_GRAY;
+    p.dpi = dpi;
+    p.right = blackAndWhite ? CARD_RIGHT_BW : BED_WIDTH;
+    p.bottom = BED_HEIGHT;
+    p.wideCcd = p.right * SENSOR_DPI / 100;
+    int bytes = p.wideCcd * dpi / SENSOR_DPI;
+    if (blackAndWhite) {
+        bytes = bytes / 32 * 32;
+        p.wideCcd = bytes * SENSOR_DPI / dpi;
+    }
+    *bytesPerLine = bytes;
+    return p;
+}
+
+} // namespace plover

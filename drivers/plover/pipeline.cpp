@@ -2,6 +2,8 @@
 
 #include <string.h>
 
+namespace plover {
+
 namespace {
 
 uint8_t BitReversed(uint8_t b)
@@ -96,3 +98,5 @@ void Gray2Bw(uint8_t* data, int lines, int bytesPerLine)
         }
     }
 }
+
+} // namespace plover

@@ -4,6 +4,8 @@
 #include <stddef.h>
 #include <stdint.h>
 
+namespace plover {
+
 // Output byte i = received byte n - i (received byte n lies past the block and counts
 // as zero; received byte 0 is not used). `received` holds n bytes.
 void ReverseBlock(const uint8_t* received, size_t n, uint8_t* out);
@@ -19,3 +21,5 @@ void ComposeByteMap(bool bitReverse, bool invert, const uint8_t* tone, uint8_t m
 void MirrorLines(uint8_t* data, int lines, int bytesPerLine);
 // Gray lines packed to 1 bit (bit set = gray above 187), lines packed consecutively.
 void Gray2Bw(uint8_t* data, int lines, int bytesPerLine);
+
+} // namespace plover

@@ -1,23 +1,23 @@
 #include "shading.h"
 
-#include <windows.h>
-
 #include <math.h>
 
-bool ReadWordFile(const std::string& path, uint16_t* words, uint32_t count)
+namespace plover {
+
+bool ReadWordFile(const platform::Platform& os, const std::string& path, uint16_t* words, uint32_t count)
 {
     if (path.empty())
         return false;
-    HANDLE f = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                           FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (f == INVALID_HANDLE_VALUE)
+    const platform::FileOps& files = os.files;
+    platform::FileHandle f = files.open(files.context, path.c_str(), platform::FileMode::Read);
+    if (!f)
         return false;
     std::vector<uint8_t> bytes(size_t(count) * 2);
-    DWORD size = GetFileSize(f, nullptr);
-    DWORD got = 0;
-    bool ok = size == bytes.size() && ReadFile(f, bytes.data(), DWORD(bytes.size()), &got, nullptr) &&
-              got == bytes.size();
-    CloseHandle(f);
+    uint64_t size = 0;
+    uint32_t got = 0;
+    bool ok = files.size(files.context, f, &size) && size == bytes.size() &&
+              files.read(files.context, f, bytes.data(), uint32_t(bytes.size()), &got) && got == bytes.size();
+    files.close(files.context, f);
     if (!ok)
         return false;
     for (uint32_t i = 0; i < count; ++i)
@@ -25,7 +25,7 @@ bool ReadWordFile(const std::string& path, uint16_t* words, uint32_t count)
     return true;
 }
 
-bool WriteWordFile(const std::string& path, const uint16_t* words, uint32_t count)
+bool WriteWordFile(const platform::Platform& os, const std::string& path, const uint16_t* words, uint32_t count)
 {
     if (path.empty())
         return false;
@@ -34,15 +34,14 @@ bool WriteWordFile(const std::string& path, const uint16_t* words, uint32_t coun
         bytes[2 * i] = uint8_t(words[i] >> 8);
         bytes[2 * i + 1] = uint8_t(words[i]);
     }
-    HANDLE f = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                           FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (f == INVALID_HANDLE_VALUE)
+    const platform::FileOps& files = os.files;
+    platform::FileHandle f = files.open(files.context, path.c_str(), platform::FileMode::CreateWrite);
+    if (!f)
         return false;
-    DWORD put = 0;
-    bool ok = WriteFile(f, bytes.data(), DWORD(bytes.size()), &put, nullptr) && put == bytes.size();
-    CloseHandle(f);
+    bool ok = files.write(files.context, f, bytes.data(), uint32_t(bytes.size()));
+    files.close(files.context, f);
     if (!ok)
-        DeleteFileA(path.c_str()); // no half-written table
+        files.remove(files.context, path.c_str()); // no half-written table
     return ok;
 }
 
@@ -89,3 +88,5 @@ void ResampleShading(uint16_t table[SHADING_WORDS], int start, int span, int dpi
         j += k;
     }
 }
+
+} // namespace plover

@@ -1,8 +1,9 @@
 // Tone tables: the caller's table of IO_AdjustChannelValue and the driver's own.
-#include "driver_state.h"
 #include "tone.h"
 
 #include <math.h>
+
+namespace plover {
 
 namespace {
 
@@ -45,10 +46,4 @@ void BuildToneTable(uint8_t table[256], int brightness, int contrast, int gamma,
     }
 }
 
-IO_EXPORT void IO_AdjustChannelValue(unsigned char table[256], short brightness, short contrast,
-                                     short gamma, short highlight, short shadow)
-{
-    if (table)
-        BuildToneTable(table, brightness, contrast, gamma, highlight, shadow, TONE_CALLER);
-    BuildToneTable(g_Tone, brightness, contrast, gamma, highlight, shadow, TONE_DRIVER);
-}
+} // namespace plover

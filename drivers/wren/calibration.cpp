@@ -4,8 +4,6 @@
 #include "device_ops.h"
 #include "lm9831_registers.h"
 #include "module_names.h"
-#include "transport.h"
-#include "wren_state.h"
 
 #include <string.h>
 #include <algorithm>
@@ -21,7 +19,7 @@ const int kReferenceLines = 100;
 const int kRawPixels600 = 2698, kRawPixels300 = 1348; // 2700 and 1350 bytes per line
 
 struct Measure {
-    HANDLE h;
+    const Link& h;
     int variant;
     CalibrationRecord& r;
 };
@@ -45,7 +43,7 @@ ChipSetup MeasureSetup(const Measure& m, int base, bool lampOff)
 
 int LineBytes(const ChipSetup& s) { return (s.rawPixels & ~1) + 2; }
 
-bool ScanLines(HANDLE h, const ChipSetup& s, int lines, std::vector<uint8_t>& out)
+bool ScanLines(const Link& h, const ChipSetup& s, int lines, std::vector<uint8_t>& out)
 {
     out.assign(size_t(LineBytes(s)) * lines, 0);
     ProgramChip(h, ComputeRegisters(s), true);
@@ -233,84 +231,67 @@ bool Measurements(Measure& m, int paperSource)
     return DarkReference(m, 300) && WhiteReference(m, 300);
 }
 
-// Null access list: every user may recalibrate.
-void OpenToEveryUser(const char* path)
-{
-    OSVERSIONINFOA version = {};
-    version.dwOSVersionInfoSize = sizeof version;
-    if (!GetVersionExA(&version) || version.dwMajorVersion < 5)
-        return;
-    SECURITY_DESCRIPTOR sd;
-    if (InitializeSecurityDescriptor(&sd, SECURITY_DESCRIPTOR_REVISION) &&
-        SetSecurityDescriptorDacl(&sd, TRUE, nullptr, FALSE))
-        SetFileSecurityA(path, DACL_SECURITY_INFORMATION, &sd);
-}
-
 } // namespace
 
-bool RunCalibration(HANDLE h, int paperSource, CalibrationRecord& r)
+bool RunCalibration(ModuleState& m, const Link& h, int paperSource, CalibrationRecord& r)
 {
     const int variant = ReadSensorVariant(h);
-    g_wren.sensorVariant = variant;
+    m.sensorVariant = variant;
     r.sensorVariant = uint16_t(variant);
-    if (!FeedSteps(h, (paperSource == PAPER_SOURCE_FEEDER ? 70 : 137) * 6))
+    if (!FeedSteps(h, variant, (paperSource == PAPER_SOURCE_FEEDER ? 70 : 137) * 6))
         return false;
     r.validityMark = CALIBRATED_MARK;
-    Measure m{h, variant, r};
-    bool ok = Measurements(m, paperSource);
+    Measure measure{h, variant, r};
+    bool ok = Measurements(measure, paperSource);
     if (paperSource == PAPER_SOURCE_FEEDER)
-        ok = FeedSteps(h, 10 * 6) && ok;
+        ok = FeedSteps(h, variant, 10 * 6) && ok;
     else
-        ok = FeedOutOn(h, 0) && ok;
+        ok = FeedOutOn(h, variant, 0) && ok;
     if (ok && paperSource != PAPER_SOURCE_FEEDER)
-        ok = BackgroundLevel(m);
+        ok = BackgroundLevel(measure);
     return ok;
 }
 
-int CalibrateAndStore(int paperSource)
+int CalibrateAndStore(ModuleState& m, int paperSource)
 {
-    char path[MAX_PATH];
-    if (!CalibrationFilePath(path, sizeof path))
+    const platform::FileOps& files = m.platform->files;
+    char path[CALIBRATION_PATH_MOST];
+    if (!CalibrationFilePath(m, path, sizeof path))
         return 0;
-    HANDLE f = CreateFileA(path, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                           FILE_ATTRIBUTE_NORMAL, nullptr);
+    // Held open from here to the end: other writers wait until the record is stored.
+    platform::FileHandle f = files.open(files.context, path, platform::FileMode::Update);
     CalibrationRecord r;
     DefaultRecord(r);
-    LARGE_INTEGER size = {};
-    if (f != INVALID_HANDLE_VALUE && GetFileSizeEx(f, &size) && size.QuadPart == RECORD_SIZE) {
+    uint64_t size = 0;
+    if (f && files.size(files.context, f, &size) && size == RECORD_SIZE) {
         CalibrationRecord loaded;
-        DWORD got = 0;
-        if (ReadFile(f, &loaded, RECORD_SIZE, &got, nullptr) && got == RECORD_SIZE && IsPlausibleRecord(loaded))
+        uint32_t got = 0;
+        if (files.read(files.context, f, &loaded, RECORD_SIZE, &got) && got == RECORD_SIZE &&
+            IsPlausibleRecord(loaded))
             r = loaded;
     } else {
-        if (f != INVALID_HANDLE_VALUE) {
-            CloseHandle(f);
-            DeleteFileA(path);
+        if (f) {
+            files.close(files.context, f);
+            files.remove(files.context, path);
         }
-        f = CreateFileA(path, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
-                        FILE_ATTRIBUTE_NORMAL, nullptr);
-        if (f == INVALID_HANDLE_VALUE)
+        f = files.open(files.context, path, platform::FileMode::CreateUpdate);
+        if (!f)
             return 0; // nothing can be stored: not calibrated
     }
 
     int result = 0;
-    HANDLE h = OpenWorkDevice();
-    if (h != INVALID_HANDLE_VALUE) {
+    Link h = OpenWorkDevice(m);
+    if (h.isOpen()) {
         uint8_t sensors = 0;
         WriteReg(h, REG_COMMAND, CMD_STOP);
-        if (ReadReg(h, REG_SENSORS, &sensors) && (sensors & SENSOR_PAPER) && RunCalibration(h, paperSource, r)) {
-            DWORD written = 0;
-            LARGE_INTEGER zero = {};
-            if (SetFilePointerEx(f, zero, nullptr, FILE_BEGIN) &&
-                WriteFile(f, &r, RECORD_SIZE, &written, nullptr) && written == RECORD_SIZE &&
-                SetEndOfFile(f))
-                result = 1;
-        }
+        if (ReadReg(h, REG_SENSORS, &sensors) && (sensors & SENSOR_PAPER) &&
+            RunCalibration(m, h, paperSource, r) && files.rewrite(files.context, f, &r, RECORD_SIZE))
+            result = 1;
         CloseDevice(h);
     }
-    CloseHandle(f);
-    if (!HasAlternativeName())
-        OpenToEveryUser(path);
+    files.close(files.context, f);
+    if (!HasAlternativeName(m))
+        files.openToEveryUser(files.context, path); // every user may recalibrate
     return result;
 }
 

@@ -3,8 +3,8 @@
 #include "module_names.h"
 #include "wren_state.h"
 
-#include <windows.h>
 #include <string.h>
+#include <string>
 
 namespace wren {
 
@@ -36,72 +36,36 @@ bool IsPlausibleRecord(const CalibrationRecord& r)
            r.lineOffset300 <= 62 && r.backgroundLevel <= 255 && r.sensorVariant <= 1;
 }
 
-namespace {
-
-// The "Common AppData" shell folder, read with a size limit and terminated.
-bool CommonAppData(char* out, DWORD size)
+bool CalibrationFilePath(const ModuleState& m, char* out, size_t size)
 {
-    HKEY key;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, "software\\microsoft\\windows\\currentversion\\explorer\\shell folders",
-                      0, KEY_READ, &key) != ERROR_SUCCESS)
-        return false;
-    DWORD type = 0, bytes = size - 1;
-    LONG rc = RegQueryValueExA(key, "Common AppData", nullptr, &type, reinterpret_cast<BYTE*>(out), &bytes);
-    RegCloseKey(key);
-    if (rc != ERROR_SUCCESS || (type != REG_SZ && type != REG_EXPAND_SZ) || bytes == 0)
-        return false;
-    out[bytes] = 0;
-    return out[0] != 0;
+    std::string name = OwnModuleFileName(m);
+    const size_t dot = name.rfind('.');
+    if (dot != std::string::npos)
+        name.erase(dot);
+    name += ".clb";
+    const platform::FileOps& files = m.platform->files;
+    const platform::DataPlace place =
+        HasAlternativeName(m) ? platform::DataPlace::SystemFolder : platform::DataPlace::SharedData;
+    return files.resolve(files.context, place, name.c_str(), out, size);
 }
 
-} // namespace
-
-bool CalibrationFilePath(char* out, size_t size)
-{
-    char dir[MAX_PATH] = {};
-    if (HasAlternativeName()) {
-        UINT n = GetWindowsDirectoryA(dir, MAX_PATH);
-        if (n == 0 || n >= MAX_PATH - 1)
-            return false;
-        strcat(dir, "\\");
-    } else if (CommonAppData(dir, MAX_PATH - 1)) {
-        strcat(dir, "\\");
-    } else {
-        DWORD n = GetTempPathA(MAX_PATH, dir);
-        if (n == 0 || n >= MAX_PATH)
-            return false;
-    }
-    char name[MAX_PATH];
-    lstrcpynA(name, OwnModuleFileName(), MAX_PATH);
-    char* dot = strrchr(name, '.');
-    if (dot)
-        *dot = 0;
-    size_t need = strlen(dir) + strlen(name) + sizeof ".clb";
-    if (need > size)
-        return false;
-    strcpy(out, dir);
-    strcat(out, name);
-    strcat(out, ".clb");
-    return true;
-}
-
-bool LoadRecord(CalibrationRecord& r)
+bool LoadRecord(const ModuleState& m, CalibrationRecord& r)
 {
     DefaultRecord(r);
-    char path[MAX_PATH];
-    if (!CalibrationFilePath(path, sizeof path))
+    char path[CALIBRATION_PATH_MOST];
+    if (!CalibrationFilePath(m, path, sizeof path))
         return false;
-    HANDLE f = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                           FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (f == INVALID_HANDLE_VALUE)
+    const platform::FileOps& files = m.platform->files;
+    platform::FileHandle f = files.open(files.context, path, platform::FileMode::ReadShared);
+    if (!f)
         return false;
     CalibrationRecord loaded;
-    DWORD got = 0;
-    LARGE_INTEGER size = {};
-    bool ok = GetFileSizeEx(f, &size) && size.QuadPart == RECORD_SIZE &&
-              ReadFile(f, &loaded, RECORD_SIZE, &got, nullptr) && got == RECORD_SIZE &&
+    uint32_t got = 0;
+    uint64_t size = 0;
+    bool ok = files.size(files.context, f, &size) && size == RECORD_SIZE &&
+              files.read(files.context, f, &loaded, RECORD_SIZE, &got) && got == RECORD_SIZE &&
               IsPlausibleRecord(loaded);
-    CloseHandle(f);
+    files.close(files.context, f);
     if (ok)
         r = loaded;
     return ok;
@@ -112,36 +76,35 @@ int16_t RecordAge(int thenYear, int thenMonth, int thenDay, int nowYear, int now
     return int16_t(365 * (nowYear - thenYear) + 30 * (nowMonth - thenMonth) + (nowDay - thenDay));
 }
 
-int NeedCalibration(int days)
+int NeedCalibration(const ModuleState& m, int days)
 {
-    char path[MAX_PATH];
-    if (!CalibrationFilePath(path, sizeof path))
+    char path[CALIBRATION_PATH_MOST];
+    if (!CalibrationFilePath(m, path, sizeof path))
         return 1;
     CalibrationRecord r;
     memset(&r, 0, sizeof r); // a missing file reads as zeros
-    HANDLE f = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                           FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (f == INVALID_HANDLE_VALUE)
+    const platform::FileOps& files = m.platform->files;
+    platform::FileHandle f = files.open(files.context, path, platform::FileMode::ReadShared);
+    if (!f)
         return 1;
-    DWORD got = 0;
-    ReadFile(f, &r, RECORD_SIZE, &got, nullptr);
+    uint32_t got = 0;
+    files.read(files.context, f, &r, RECORD_SIZE, &got);
     int answer = 0;
-    FILETIME written;
-    SYSTEMTIME then, now;
-    LARGE_INTEGER size = {};
+    platform::Date then, now;
+    uint64_t size = 0;
     if (r.validityMark != CALIBRATED_MARK) {
         answer = 1;
-    } else if (!GetFileTime(f, nullptr, nullptr, &written) || !FileTimeToSystemTime(&written, &then)) {
+    } else if (!files.modifiedDate(files.context, f, &then)) {
         answer = 1;
     } else {
-        GetSystemTime(&now);
-        int age = RecordAge(then.wYear, then.wMonth, then.wDay, now.wYear, now.wMonth, now.wDay);
+        m.platform->clock.today(m.platform->clock.context, &now);
+        int age = RecordAge(then.year, then.month, then.day, now.year, now.month, now.day);
         if (age > days)
             answer = 1;
-        else if (!GetFileSizeEx(f, &size) || size.QuadPart != RECORD_SIZE)
+        else if (!files.size(files.context, f, &size) || size != RECORD_SIZE)
             answer = 1;
     }
-    CloseHandle(f);
+    files.close(files.context, f);
     return answer;
 }
 

@@ -7,6 +7,8 @@
 
 namespace wren {
 
+struct ModuleState;
+
 enum : int { SENSOR_PIXELS = 2700, RECORD_SIZE = 16240, CALIBRATED_MARK = 136 };
 
 #pragma pack(push, 1)
@@ -45,14 +47,17 @@ void DefaultRecord(CalibrationRecord& r);
 // calibration can produce (the file is writable by every user).
 bool IsPlausibleRecord(const CalibrationRecord& r);
 
-// <common application data or temp>\<module name>.clb; false when it does not fit.
-bool CalibrationFilePath(char* out, size_t size);
+enum : size_t { CALIBRATION_PATH_MOST = 4096 };
+
+// <module name>.clb in the shared data folder (the alternative name's in the system
+// folder); false when it does not fit.
+bool CalibrationFilePath(const ModuleState& m, char* out, size_t size);
 
 // Loads the file when it is exactly one plausible record; else the defaults. True when loaded.
-bool LoadRecord(CalibrationRecord& r);
+bool LoadRecord(const ModuleState& m, CalibrationRecord& r);
 
 // 1 when the file is missing, unmarked, older than `days` or not RECORD_SIZE bytes.
-int NeedCalibration(int days);
+int NeedCalibration(const ModuleState& m, int days);
 
 // Age of a file written at `then` seen at `now` (UTC dates): 365 × years + 30 × months + days,
 // as a 16-bit value.

@@ -1,9 +1,6 @@
 #include "chip_setup.h"
 
-#include "transport.h"
-
 #include <math.h>
-#include <vector>
 
 using namespace lm9831;
 
@@ -205,11 +202,12 @@ RegisterImage ComputeRegisters(const ChipSetup& s)
     return r;
 }
 
-bool ProgramChip(HANDLE h, const RegisterImage& r, bool identityGamma)
+bool ProgramChip(const Link& h, const RegisterImage& r, bool identityGamma)
 {
     const uint8_t* b = r.data();
     bool ok = WriteReg(h, REG_SENSOR_TIMING_18, 0x18);
-    Sleep(2);
+    if (h.isOpen())
+        h.platform->clock.sleep(h.platform->clock.context, 2);
     ok = WriteReg(h, REG_COMMAND, CMD_RESET) && ok;
     ok = WriteReg(h, REG_INTEGRATION_ADJUST, 6) && ok;
     ok = WriteRegs(h, REG_MCLK_DIVIDER, b + REG_MCLK_DIVIDER, 87, true) && ok;
@@ -217,15 +215,11 @@ bool ProgramChip(HANDLE h, const RegisterImage& r, bool identityGamma)
     ok = WriteRegs(h, REG_HIGH_5C, b + REG_HIGH_5C, REGISTER_FILE_SIZE - REG_HIGH_5C, true) && ok;
     ok = WriteReg(h, REG_COMMAND, CMD_STOP) && ok;
     if (identityGamma) {
-        std::vector<uint8_t> gamma(GAMMA_TABLE_SIZE);
+        uint8_t gamma[GAMMA_TABLE_SIZE];
         for (uint32_t e = 0; e < GAMMA_TABLE_SIZE; ++e)
             gamma[e] = uint8_t(e / 16);
-        for (uint8_t region : {MEM_GAMMA_RED, MEM_GAMMA_GREEN, MEM_GAMMA_BLUE}) {
-            ok = WriteReg(h, REG_MEM_REGION, region) && ok;
-            ok = WriteReg(h, REG_MEM_ADDR_HI, 0) && ok;
-            ok = WriteReg(h, REG_MEM_ADDR_LO, 0) && ok;
-            ok = WriteRegs(h, REG_MEM_DATA, gamma.data(), GAMMA_TABLE_SIZE, false) && ok;
-        }
+        for (uint8_t region : {MEM_GAMMA_RED, MEM_GAMMA_GREEN, MEM_GAMMA_BLUE})
+            ok = WriteMemory(h, region, gamma, GAMMA_TABLE_SIZE) && ok;
     }
     return ok;
 }

@@ -2,8 +2,8 @@
 #pragma once
 
 #include "lm9831_register_image.h"
+#include "transport.h"
 
-#include <windows.h>
 #include <stdint.h>
 
 namespace wren {
@@ -35,6 +35,6 @@ void MasterClockDivider(lm9831::RegisterImage& r, int a);
 void BufferLevel(lm9831::RegisterImage& r);
 
 // The programming sequence; with `identityGamma` also an identity gamma table.
-bool ProgramChip(HANDLE h, const lm9831::RegisterImage& r, bool identityGamma);
+bool ProgramChip(const Link& h, const lm9831::RegisterImage& r, bool identityGamma);
 
 } // namespace wren

@@ -2,8 +2,6 @@
 
 #include "chip_setup.h"
 #include "lm9831_registers.h"
-#include "usb_device.h"
-#include "wren_state.h"
 
 #include <vector>
 
@@ -13,71 +11,72 @@ namespace wren {
 
 namespace {
 
-const DWORD kLockRetryMs = 250;
-const DWORD kFeedOutLimitMs = 4000; // far longer than the longest sheet takes to clear the sensor
+const uint32_t kLockRetryMs = 250;
+const uint32_t kFeedOutLimitMs = 4000; // far longer than the longest sheet takes to clear the sensor
 const uint16_t kEjectSteps = 474;
 
-void ClearLedTimes(HANDLE h)
+void ClearLedTimes(const Link& h)
 {
     uint8_t zeros[12] = {};
     WriteRegs(h, REG_LED_RED_ON, zeros, sizeof zeros, true);
 }
 
-// Event handles are closed once and forgotten.
-void CloseLockEvent()
+// Locks are let go once and forgotten.
+void LetGoOfLock(ModuleState& m)
 {
-    if (g_wren.lockEvent) {
-        CloseHandle(g_wren.lockEvent);
-        g_wren.lockEvent = nullptr;
+    if (m.lock) {
+        m.platform->lock.release(m.platform->lock.context, m.lock);
+        m.lock = nullptr;
     }
-    g_wren.lockedIndex = -1;
+    m.lockedDevice = platform::UsbDeviceRef{};
 }
 
 } // namespace
 
-HANDLE OpenWorkDevice(DeviceInfo* info)
+Link OpenWorkDevice(ModuleState& m, platform::UsbDescriptor* descriptor)
 {
-    if (g_wren.lockEvent && g_wren.lockedIndex >= 0)
-        return OpenDeviceAt(g_wren.lockedIndex, info);
-    return DiscoverDevice(true, info);
+    if (m.lock)
+        return OpenDeviceAt(*m.platform, m.lockedDevice, descriptor);
+    lm9831::FoundDevice found;
+    Link h = DiscoverDevice(*m.platform, true, &found);
+    if (h.isOpen() && descriptor)
+        *descriptor = found.descriptor;
+    return h;
 }
 
-int TakeDeviceLock()
+int TakeDeviceLock(ModuleState& m)
 {
-    CloseLockEvent(); // a second IO_StartScan does not leak the first lock
+    const platform::Platform& os = *m.platform;
+    LetGoOfLock(m); // a second IO_StartScan does not leak the first lock
     for (int attempt = 0; attempt < 2; ++attempt) {
         if (attempt)
-            Sleep(kLockRetryMs);
-        DeviceInfo info;
+            os.clock.sleep(os.clock.context, kLockRetryMs);
+        lm9831::FoundDevice found;
         bool heldSeen = false;
-        HANDLE h = DiscoverDevice(true, &info, &heldSeen);
-        if (h == INVALID_HANDLE_VALUE) {
+        Link h = DiscoverDevice(os, true, &found, &heldSeen);
+        if (!h.isOpen()) {
             if (!heldSeen) {
-                g_wren.stateCode = STATE_NO_DEVICE;
-                return -2;
+                m.stateCode = STATE_NO_DEVICE;
+                return IO_START_NO_SCANNER;
             }
             continue; // every accepted device is held elsewhere: try once more
         }
-        UsbDevClose(h);
-        char name[32];
-        EventName(info.index, name, sizeof name);
-        HANDLE e = CreateEventA(nullptr, TRUE, TRUE, name);
-        if (e && GetLastError() != ERROR_ALREADY_EXISTS) {
-            g_wren.lockEvent = e;
-            g_wren.lockedIndex = info.index;
-            g_wren.stateCode = STATE_READY;
-            return 1;
+        os.usb.close(os.usb.context, h.device);
+        platform::DeviceLock lock = os.lock.take(os.lock.context, found.ref.lockKey);
+        if (lock) {
+            m.lock = lock;
+            m.lockedDevice = found.ref;
+            m.stateCode = STATE_READY;
+            return IO_START_READY;
         }
-        if (e)
-            CloseHandle(e);
     }
-    g_wren.stateCode = STATE_BUSY;
-    return -1;
+    m.stateCode = STATE_BUSY;
+    return IO_START_BUSY;
 }
 
-void ReleaseDeviceLock() { CloseLockEvent(); }
+void ReleaseDeviceLock(ModuleState& m) { LetGoOfLock(m); }
 
-int ReadSensorVariant(HANDLE h)
+int ReadSensorVariant(const Link& h)
 {
     ChipSetup s;
     s.fixedGain = 0x3FFF;
@@ -95,12 +94,12 @@ namespace {
 
 // Reads the sensor inputs after `prepare`. During a page the page's open device is
 // asked as it is (its scan keeps running); otherwise the device is opened and closed.
-bool SensorInputs(void (*prepare)(HANDLE), uint8_t* value)
+bool SensorInputs(ModuleState& m, void (*prepare)(const Link&), uint8_t* value)
 {
-    if (g_wren.page.running && g_wren.page.device != INVALID_HANDLE_VALUE)
-        return ReadReg(g_wren.page.device, REG_SENSORS, value);
-    HANDLE h = OpenWorkDevice();
-    if (h == INVALID_HANDLE_VALUE)
+    if (m.page.running && m.page.device.isOpen())
+        return ReadReg(m.page.device, REG_SENSORS, value);
+    Link h = OpenWorkDevice(m);
+    if (!h.isOpen())
         return false;
     WriteReg(h, REG_COMMAND, CMD_STOP);
     ClearLedTimes(h);
@@ -113,18 +112,19 @@ bool SensorInputs(void (*prepare)(HANDLE), uint8_t* value)
 
 } // namespace
 
-int PaperPresent()
+int PaperPresent(ModuleState& m)
 {
     uint8_t v = 0;
-    bool ok = SensorInputs([](HANDLE h) { WriteReg(h, REG_MISC_IO_58, 0); }, &v);
+    bool ok = SensorInputs(m, [](const Link& h) { WriteReg(h, REG_MISC_IO_58, 0); }, &v);
     return ok && (v & SENSOR_PAPER) ? 1 : 0;
 }
 
-int ButtonPressed(int button)
+int ButtonPressed(ModuleState& m, int button)
 {
     uint8_t v = 0;
     bool ok = SensorInputs(
-        [](HANDLE h) {
+        m,
+        [](const Link& h) {
             WriteReg(h, REG_MISC_IO_59, 38);
             WriteReg(h, REG_MISC_IO_5A, 98);
             WriteReg(h, REG_MISC_IO_5B, 246);
@@ -152,10 +152,10 @@ ChipSetup FeedSetup(int variant, uint16_t steps, int rawPixels)
 
 } // namespace
 
-bool FeedSteps(HANDLE h, int steps)
+bool FeedSteps(const Link& h, int variant, int steps)
 {
     const int kShortLine = 162; // a 164-byte read
-    ProgramChip(h, ComputeRegisters(FeedSetup(g_wren.sensorVariant, uint16_t(steps), kShortLine)), false);
+    ProgramChip(h, ComputeRegisters(FeedSetup(variant, uint16_t(steps), kShortLine)), false);
     bool ok = WriteReg(h, REG_COMMAND, CMD_SCAN);
     std::vector<uint8_t> line(kShortLine + 2);
     ok = ReadRegs(h, REG_DATA_PORT, line.data(), uint32_t(line.size()), false) == line.size() && ok;
@@ -163,9 +163,9 @@ bool FeedSteps(HANDLE h, int steps)
     return ok;
 }
 
-int FeedOutOn(HANDLE h, int value)
+int FeedOutOn(const Link& h, int variant, int value)
 {
-    const int variant = g_wren.sensorVariant;
+    const platform::ClockOps& clock = h.platform->clock;
     const int rawLine = variant ? 1304 : 1300; // 1306 or 1302 bytes
     ChipSetup s = FeedSetup(variant, 0, rawLine);
     ProgramChip(h, ComputeRegisters(s), false);
@@ -179,7 +179,7 @@ int FeedOutOn(HANDLE h, int value)
     int result = 1;
     if (sheet) {
         WriteReg(h, REG_COMMAND, CMD_FORWARD);
-        const DWORD started = GetTickCount();
+        const uint32_t started = clock.milliseconds(clock.context);
         for (;;) {
             uint8_t v = 0;
             if (!ReadReg(h, REG_SENSORS, &v)) {
@@ -188,11 +188,11 @@ int FeedOutOn(HANDLE h, int value)
             }
             if (!(v & SENSOR_PAPER))
                 break;
-            if (GetTickCount() - started > kFeedOutLimitMs) { // jammed or a stuck sensor
+            if (clock.milliseconds(clock.context) - started > kFeedOutLimitMs) { // jammed or a stuck sensor
                 result = 0;
                 break;
             }
-            Sleep(5);
+            clock.sleep(clock.context, 5);
         }
         WriteReg(h, REG_COMMAND, CMD_STOP);
     }
@@ -210,12 +210,12 @@ int FeedOutOn(HANDLE h, int value)
     return result;
 }
 
-int FeedOut(int value)
+int FeedOut(ModuleState& m, int value)
 {
-    HANDLE h = OpenWorkDevice();
-    if (h == INVALID_HANDLE_VALUE)
+    Link h = OpenWorkDevice(m);
+    if (!h.isOpen())
         return 0;
-    int result = FeedOutOn(h, value);
+    int result = FeedOutOn(h, m.sensorVariant, value);
     CloseDevice(h);
     return result;
 }

@@ -3,7 +3,6 @@
 #include "wren_state.h"
 
 #include <string.h>
-#include <windows.h>
 
 namespace wren {
 
@@ -16,22 +15,34 @@ const ModuleName kModuleNames[MODULE_NAME_COUNT] = {
 
 const char* const kAlternativeModuleName = "fw2110.dll";
 
-const char* OwnModuleFileName()
+const char* OwnModuleFileName(const ModuleState& m) { return m.moduleFileName.c_str(); }
+
+namespace {
+
+char Lower(char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c; }
+
+bool SameFileName(const char* a, const char* b)
 {
-    const char* path = g_wren.modulePath;
-    const char* slash = strrchr(path, '\\');
-    return slash ? slash + 1 : path;
+    for (; *a && *b; ++a, ++b)
+        if (Lower(*a) != Lower(*b))
+            return false;
+    return *a == *b;
 }
+
+} // namespace
 
 const ModuleName* FindModuleName(const char* fileName)
 {
     for (const ModuleName& m : kModuleNames)
-        if (lstrcmpiA(m.fileName, fileName) == 0)
+        if (SameFileName(m.fileName, fileName))
             return &m;
     return nullptr;
 }
 
-bool HasAlternativeName() { return lstrcmpiA(OwnModuleFileName(), kAlternativeModuleName) == 0; }
+bool HasAlternativeName(const ModuleState& m)
+{
+    return SameFileName(OwnModuleFileName(m), kAlternativeModuleName);
+}
 
 const char* ModelText() { return "Wren CIS600"; }
 const char* DriverNameText() { return "Fenwick Wren card scanner"; }

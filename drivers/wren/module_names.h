@@ -5,6 +5,8 @@
 
 namespace wren {
 
+struct ModuleState;
+
 struct ModuleName {
     const char* fileName;
     uint16_t productId;
@@ -19,11 +21,11 @@ enum : uint16_t { DEFAULT_PRODUCT_ID = 0x3000 };
 // The one name whose calibration file lives in the Windows directory and keeps its access list.
 extern const char* const kAlternativeModuleName;
 
-// The module's own file name without directory (stored at attach).
-const char* OwnModuleFileName();
+// The module's own file name without directory.
+const char* OwnModuleFileName(const ModuleState& m);
 // Row of `fileName` (case-insensitive), or nullptr.
 const ModuleName* FindModuleName(const char* fileName);
-bool HasAlternativeName();
+bool HasAlternativeName(const ModuleState& m);
 
 const char* ModelText();
 const char* DriverNameText();

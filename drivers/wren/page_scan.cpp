@@ -37,16 +37,16 @@ void BuildTable(uint8_t table[256], const ChannelAdjust& a)
     BuildToneTable(table, a.brightness, a.contrast, a.gamma, a.highlight, a.shadow);
 }
 
-bool Gray() { return g_wren.settings.mode == MODE_GRAY; }
+bool Gray(ModuleState& m) { return m.settings.mode == MODE_GRAY; }
 
 // Sheet-edge trimming at the start (trimEdge 0 or 1) and at the end (0 or 2).
-bool TrimLeadingEdge() { return g_wren.settings.trimEdge == 0 || g_wren.settings.trimEdge == 1; }
-bool TrimSheetEnd() { return g_wren.settings.trimEdge == 0 || g_wren.settings.trimEdge == 2; }
+bool TrimLeadingEdge(ModuleState& m) { return m.settings.trimEdge == 0 || m.settings.trimEdge == 1; }
+bool TrimSheetEnd(ModuleState& m) { return m.settings.trimEdge == 0 || m.settings.trimEdge == 2; }
 
-void ReleasePage()
+void ReleasePage(ModuleState& m)
 {
-    PageState& p = g_wren.page;
-    if (p.device != INVALID_HANDLE_VALUE) {
+    PageState& p = m.page;
+    if (p.device.isOpen()) {
         WriteReg(p.device, REG_COMMAND, CMD_STOP);
         CloseDevice(p.device);
     }
@@ -56,15 +56,15 @@ void ReleasePage()
     std::vector<uint8_t>().swap(p.chunk);
 }
 
-bool SetUpPage(int width)
+bool SetUpPage(ModuleState& m, int width)
 {
-    PageState& p = g_wren.page;
-    const ScanSettings& s = g_wren.settings;
-    const CalibrationRecord& rec = g_wren.record;
+    PageState& p = m.page;
+    const ScanSettings& s = m.settings;
+    const CalibrationRecord& rec = m.record;
     p.resolution = s.resolution;
     p.base = s.resolution <= 300 ? 300 : 600;
     p.outPixels = width;
-    p.outBytes = Gray() ? Padded(width) : Padded((width + 7) / 8);
+    p.outBytes = Gray(m) ? Padded(width) : Padded((width + 7) / 8);
     p.rawPixels = int(int64_t(width) * p.base / p.resolution);
     p.rawBytes = (p.rawPixels & ~1) + 2;
     const bool base600 = p.base == 600;
@@ -77,18 +77,18 @@ bool SetUpPage(int width)
     p.sheetEnded = false;
     p.rawLinesTaken = p.outLinesMade = p.rawLinesRead = 0;
     p.linesPerChunk = std::max(1, std::min(kReadBytes / p.rawBytes, base600 ? 20 : 10));
-    p.contentLevel = OutputCurve(g_wren.sensorVariant)[rec.backgroundLevel & 0xFF];
+    p.contentLevel = OutputCurve(m.sensorVariant)[rec.backgroundLevel & 0xFF];
     p.chunk.assign(size_t(p.linesPerChunk) * p.rawBytes, 0);
     p.corrected.assign(size_t(p.rawPixels), 0);
     p.pending.clear();
 
-    p.device = OpenWorkDevice();
-    if (p.device == INVALID_HANDLE_VALUE)
+    p.device = OpenWorkDevice(m);
+    if (!p.device.isOpen())
         return false;
-    g_wren.sensorVariant = ReadSensorVariant(p.device);
-    p.contentLevel = OutputCurve(g_wren.sensorVariant)[rec.backgroundLevel & 0xFF];
+    m.sensorVariant = ReadSensorVariant(p.device);
+    p.contentLevel = OutputCurve(m.sensorVariant)[rec.backgroundLevel & 0xFF];
     ChipSetup c;
-    c.variant = g_wren.sensorVariant;
+    c.variant = m.sensorVariant;
     c.fixedGain = rec.fixedGain;
     c.fixedOffset = rec.fixedOffset;
     c.exposure = base600 ? rec.exposure600 : rec.exposure300;
@@ -106,9 +106,9 @@ bool SetUpPage(int width)
 }
 
 // Reads one chunk and updates the after-sheet counter from the paper sensor.
-bool ReadChunk()
+bool ReadChunk(ModuleState& m)
 {
-    PageState& p = g_wren.page;
+    PageState& p = m.page;
     const uint32_t bytes = uint32_t(p.linesPerChunk) * p.rawBytes;
     if (ReadRegs(p.device, REG_DATA_PORT, p.chunk.data(), bytes, false) != bytes)
         return false;
@@ -129,34 +129,34 @@ bool ReadChunk()
     return true;
 }
 
-const uint8_t* RawLine(int k) { return &g_wren.page.chunk[size_t(k) * g_wren.page.rawBytes]; }
+const uint8_t* RawLine(ModuleState& m, int k) { return &m.page.chunk[size_t(k) * m.page.rawBytes]; }
 
-void CorrectRaw(const uint8_t* raw, uint8_t* out)
+void CorrectRaw(ModuleState& m, const uint8_t* raw, uint8_t* out)
 {
-    PageState& p = g_wren.page;
+    PageState& p = m.page;
     const bool base600 = p.base == 600;
-    const uint8_t* dark = (base600 ? g_wren.record.dark600 : g_wren.record.dark300) + p.firstPixel;
+    const uint8_t* dark = (base600 ? m.record.dark600 : m.record.dark300) + p.firstPixel;
     const uint8_t* white = (base600 ? p.white600.data() : p.white300.data()) + p.firstPixel;
-    CorrectLine(raw, dark, white, p.rawPixels, g_wren.division, OutputCurve(g_wren.sensorVariant), out);
+    CorrectLine(raw, dark, white, p.rawPixels, m.division, OutputCurve(m.sensorVariant), out);
 }
 
 // Leading edge: chunks until a line shows paper, then the top margin. The search
 // ends when the sensor stayed clear for the sensor distance (no sheet, or a blank
 // one), and never reads more than the sensor distance plus the page.
-BlockResult FindLeadingEdge(int pageHeight, int* firstLine)
+BlockResult FindLeadingEdge(ModuleState& m, int pageHeight, int* firstLine)
 {
-    PageState& p = g_wren.page;
-    const ScanSettings& s = g_wren.settings;
+    PageState& p = m.page;
+    const ScanSettings& s = m.settings;
     const int64_t limit = p.afterSheetLines + int64_t(pageHeight) * p.base / p.resolution + p.linesPerChunk;
     int skip = -1; // lines still to drop after the edge; -1 while searching
-    if (!TrimLeadingEdge())
+    if (!TrimLeadingEdge(m))
         skip = s.top * p.base / 100;
     for (;;) {
-        if (!ReadChunk())
+        if (!ReadChunk(m))
             return BLOCK_READ_FAILED;
         for (int k = 0; k < p.linesPerChunk; ++k) {
             if (skip < 0) {
-                CorrectRaw(RawLine(k), p.corrected.data());
+                CorrectRaw(m, RawLine(m, k), p.corrected.data());
                 if (!LineHasContent(p.corrected.data(), p.rawPixels, false, p.contentLevel))
                     continue;
                 skip = (s.autoScan == 1 ? 10 : s.top) * p.base / 100;
@@ -174,16 +174,16 @@ BlockResult FindLeadingEdge(int pageHeight, int* firstLine)
 }
 
 // Output lines whose raw line is `raw` (absolute within the page).
-void EmitLines(const uint8_t* corrected, int64_t raw)
+void EmitLines(ModuleState& m, const uint8_t* corrected, int64_t raw)
 {
-    PageState& p = g_wren.page;
+    PageState& p = m.page;
     for (;;) {
         const int64_t source = p.outLinesMade * p.base / p.resolution;
         if (source != raw)
             return;
         size_t at = p.pending.size();
         p.pending.resize(at + size_t(p.outBytes));
-        if (Gray())
+        if (Gray(m))
             ScaleGrayLine(corrected, p.rawPixels, &p.pending[at], p.outPixels);
         else
             ThresholdLine(corrected, p.rawPixels, &p.pending[at], p.outPixels, p.outBytes);
@@ -191,59 +191,59 @@ void EmitLines(const uint8_t* corrected, int64_t raw)
     }
 }
 
-void ProcessChunkLines(int firstLine)
+void ProcessChunkLines(ModuleState& m, int firstLine)
 {
-    PageState& p = g_wren.page;
+    PageState& p = m.page;
     for (int k = firstLine; k < p.linesPerChunk; ++k) {
-        CorrectRaw(RawLine(k), p.corrected.data());
-        EmitLines(p.corrected.data(), p.rawLinesTaken++);
+        CorrectRaw(m, RawLine(m, k), p.corrected.data());
+        EmitLines(m, p.corrected.data(), p.rawLinesTaken++);
     }
 }
 
 // Removes the blank lines the last chunk produced after the sheet's trailing edge.
-void TrimTrailingBlank(size_t pendingBefore)
+void TrimTrailingBlank(ModuleState& m, size_t pendingBefore)
 {
-    PageState& p = g_wren.page;
+    PageState& p = m.page;
     while (p.pending.size() > pendingBefore) {
         const uint8_t* last = &p.pending[p.pending.size() - size_t(p.outBytes)];
-        if (LineHasContent(last, p.outPixels, !Gray(), p.contentLevel))
+        if (LineHasContent(last, p.outPixels, !Gray(m), p.contentLevel))
             break;
         p.pending.resize(p.pending.size() - size_t(p.outBytes));
     }
 }
 
-size_t PendingLines() { return g_wren.page.pending.size() / size_t(g_wren.page.outBytes); }
+size_t PendingLines(ModuleState& m) { return m.page.pending.size() / size_t(m.page.outBytes); }
 
-BlockResult FillPending(int wanted)
+BlockResult FillPending(ModuleState& m, int wanted)
 {
-    PageState& p = g_wren.page;
-    while (!p.sheetEnded && PendingLines() < size_t(wanted)) {
-        if (!ReadChunk())
+    PageState& p = m.page;
+    while (!p.sheetEnded && PendingLines(m) < size_t(wanted)) {
+        if (!ReadChunk(m))
             return BLOCK_READ_FAILED;
         const size_t before = p.pending.size();
-        ProcessChunkLines(0);
-        if (p.afterSheetCounter < p.linesPerChunk && TrimSheetEnd()) {
-            TrimTrailingBlank(before);
+        ProcessChunkLines(m, 0);
+        if (p.afterSheetCounter < p.linesPerChunk && TrimSheetEnd(m)) {
+            TrimTrailingBlank(m, before);
             p.sheetEnded = true;
         }
     }
     return BLOCK_OK;
 }
 
-void Deliver(unsigned char* destination, int lines)
+void Deliver(ModuleState& m, unsigned char* destination, int lines)
 {
-    PageState& p = g_wren.page;
+    PageState& p = m.page;
     const size_t stride = size_t(p.outBytes);
     // Bottom-up within the block: the last scanned line comes first.
     for (int k = 0; k < lines; ++k)
         memcpy(destination + size_t(lines - 1 - k) * stride, &p.pending[size_t(k) * stride], stride);
     p.pending.erase(p.pending.begin(), p.pending.begin() + ptrdiff_t(size_t(lines) * stride));
-    const ScanSettings& s = g_wren.settings;
+    const ScanSettings& s = m.settings;
     const size_t bytes = size_t(lines) * stride;
-    if (Gray()) {
+    if (Gray(m)) {
         const ChannelAdjust& a = s.adjust[ADJUST_ALL];
         if (!IsNeutralTone(a.brightness, a.contrast, a.gamma, a.highlight, a.shadow))
-            MapBytes(destination, bytes, g_wren.masterTone);
+            MapBytes(destination, bytes, m.masterTone);
         FilterBlock(destination, lines, int(stride), p.outPixels, s.filterType);
     }
     if (s.inversion)
@@ -252,7 +252,7 @@ void Deliver(unsigned char* destination, int lines)
 
 } // namespace
 
-bool TakeSettings(const ScanSettings* caller, int* width, int* height)
+bool TakeSettings(ModuleState& m, const ScanSettings* caller, int* width, int* height)
 {
     if (!caller)
         return false;
@@ -269,16 +269,16 @@ bool TakeSettings(const ScanSettings* caller, int* width, int* height)
     if (s.left < 0 || s.left > kWidestInches100) s.left = 0;
     if (s.bottom < 0 || s.bottom > kMostInches100) s.bottom = kMostInches100;
     if (s.right < 0 || s.right > kWidestInches100) s.right = kWidestInches100;
-    g_wren.settings = s;
-    BuildTable(g_wren.masterTone, s.adjust[ADJUST_ALL]);
+    m.settings = s;
+    BuildTable(m.masterTone, s.adjust[ADJUST_ALL]);
     if (s.channel) {
-        BuildTable(g_wren.redTone, s.adjust[ADJUST_RED]);
-        BuildTable(g_wren.greenTone, s.adjust[ADJUST_GREEN]);
-        BuildTable(g_wren.blueTone, s.adjust[ADJUST_BLUE]);
+        BuildTable(m.redTone, s.adjust[ADJUST_RED]);
+        BuildTable(m.greenTone, s.adjust[ADJUST_GREEN]);
+        BuildTable(m.blueTone, s.adjust[ADJUST_BLUE]);
     } else {
-        memcpy(g_wren.redTone, g_wren.masterTone, 256);
-        memcpy(g_wren.greenTone, g_wren.masterTone, 256);
-        memcpy(g_wren.blueTone, g_wren.masterTone, 256);
+        memcpy(m.redTone, m.masterTone, 256);
+        memcpy(m.greenTone, m.masterTone, 256);
+        memcpy(m.blueTone, m.masterTone, 256);
     }
     const int w = (s.right - s.left) * s.resolution / 100;
     const int h = (s.bottom - s.top) * s.resolution / 100;
@@ -288,20 +288,20 @@ bool TakeSettings(const ScanSettings* caller, int* width, int* height)
     return w > 0 && h > 0 && !colour;
 }
 
-int StartPage(const ScanSettings* caller, int* width, int* height)
+int StartPage(ModuleState& m, const ScanSettings* caller, int* width, int* height)
 {
-    ReleasePage();
-    if (!TakeSettings(caller, width, height))
+    ReleasePage(m);
+    if (!TakeSettings(m, caller, width, height))
         return 0;
-    LoadRecord(g_wren.record);
-    PageState& p = g_wren.page;
+    LoadRecord(m, m.record);
+    PageState& p = m.page;
     try {
         p.white600.resize(SENSOR_PIXELS);
         p.white300.resize(SENSOR_PIXELS);
     } catch (const std::bad_alloc&) {
-        return -9;
+        return IO_NO_MEMORY;
     }
-    const CalibrationRecord& r = g_wren.record;
+    const CalibrationRecord& r = m.record;
     for (int i = 0; i < SENSOR_PIXELS; ++i) {
         // A white reference below its dark one gives 0: the pixel stays black.
         p.white600[i] = uint8_t(std::max(0, std::min(255, int((r.white600[i] - r.dark600[i]) * 1.05))));
@@ -311,61 +311,61 @@ int StartPage(const ScanSettings* caller, int* width, int* height)
     return 1;
 }
 
-short GetBlock(unsigned char* destination, short wanted, int width, int pageHeight)
+short GetBlock(ModuleState& m, unsigned char* destination, short wanted, int width, int pageHeight)
 {
-    if (!g_wren.division)
-        return -9;
-    PageState& p = g_wren.page;
-    g_wren.stateCode = STATE_READY;
+    if (!m.division)
+        return IO_NO_MEMORY;
+    PageState& p = m.page;
+    m.stateCode = STATE_READY;
     if (!destination || wanted <= 0)
         return 0;
     try {
         if (p.armed) {
             p.armed = false;
-            if (width <= 0 || pageHeight <= 0 || !SetUpPage(width)) {
-                ReleasePage();
-                return -2;
+            if (width <= 0 || pageHeight <= 0 || !SetUpPage(m, width)) {
+                ReleasePage(m);
+                return IO_NOT_ANSWERING;
             }
             p.linesLeft = pageHeight;
             int firstLine = 0;
-            BlockResult edge = FindLeadingEdge(pageHeight, &firstLine);
+            BlockResult edge = FindLeadingEdge(m, pageHeight, &firstLine);
             if (edge == BLOCK_READ_FAILED) {
-                ReleasePage();
-                return -2;
+                ReleasePage(m);
+                return IO_NOT_ANSWERING;
             }
             if (edge == BLOCK_NO_SHEET) {
-                ReleasePage();
+                ReleasePage(m);
                 return IO_PAGE_ENDED;
             }
-            ProcessChunkLines(firstLine);
-            if (p.afterSheetCounter < p.linesPerChunk && TrimSheetEnd()) {
-                TrimTrailingBlank(0);
+            ProcessChunkLines(m, firstLine);
+            if (p.afterSheetCounter < p.linesPerChunk && TrimSheetEnd(m)) {
+                TrimTrailingBlank(m, 0);
                 p.sheetEnded = true;
             }
         }
         if (!p.running)
             return IO_PAGE_ENDED;
         const int want = std::min<int>(wanted, p.linesLeft);
-        if (FillPending(want) == BLOCK_READ_FAILED) {
-            ReleasePage();
-            return -2;
+        if (FillPending(m, want) == BLOCK_READ_FAILED) {
+            ReleasePage(m);
+            return IO_NOT_ANSWERING;
         }
-        const int lines = int(std::min<size_t>(PendingLines(), size_t(want)));
+        const int lines = int(std::min<size_t>(PendingLines(m), size_t(want)));
         if (lines <= 0) {
-            ReleasePage();
+            ReleasePage(m);
             return IO_PAGE_ENDED;
         }
-        Deliver(destination, lines);
+        Deliver(m, destination, lines);
         p.linesLeft -= lines;
-        if (p.linesLeft <= 0 || (p.sheetEnded && PendingLines() == 0))
-            ReleasePage();
+        if (p.linesLeft <= 0 || (p.sheetEnded && PendingLines(m) == 0))
+            ReleasePage(m);
         return short(lines);
     } catch (const std::bad_alloc&) {
-        ReleasePage();
-        return -9;
+        ReleasePage(m);
+        return IO_NO_MEMORY;
     }
 }
 
-void EndPage() { ReleasePage(); }
+void EndPage(ModuleState& m) { ReleasePage(m); }
 
 } // namespace wren

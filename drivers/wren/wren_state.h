@@ -1,11 +1,14 @@
-// Everything wren keeps between calls, in one place.
+// Everything wren keeps between calls, in one place. The module (or a test) owns the
+// one instance and hands it to every call.
 #pragma once
 
 #include "calibration_record.h"
 #include "io_driver.h"
+#include "lm9831_transport.h"
+#include "platform.h"
 
-#include <windows.h>
 #include <stdint.h>
+#include <string>
 #include <vector>
 
 namespace wren {
@@ -16,7 +19,7 @@ enum : int { STATE_LOADED = 0, STATE_NO_DEVICE = 2, STATE_BUSY = 3, STATE_READY 
 struct PageState {
     bool armed = false;          // IO_StartScanPage done, first block not yet
     bool running = false;        // device open and scanning
-    HANDLE device = INVALID_HANDLE_VALUE;
+    lm9831::Link device;
     int base = 600;              // resolution scanned at (300 or 600)
     int resolution = 300;        // delivered resolution
     int rawPixels = 0;           // pixels per raw line
@@ -41,19 +44,17 @@ struct PageState {
 };
 
 struct ModuleState {
-    char modulePath[MAX_PATH] = {};
+    const platform::Platform* platform = nullptr;
+    std::string moduleFileName;  // the module's file name without folder ("wren.dll")
     int stateCode = STATE_LOADED;
-    HANDLE lockEvent = nullptr;  // held from IO_StartScan to IO_EndScan
-    int lockedIndex = -1;        // the device the lock names
-    HGLOBAL divisionMemory = nullptr;
-    const uint8_t* division = nullptr; // [v * 256 + w] = min(255, v * 255 / w)
+    platform::DeviceLock lock = nullptr;     // held from IO_StartScan to IO_EndScan
+    platform::UsbDeviceRef lockedDevice = {}; // the device the lock names
+    const uint8_t* division = nullptr; // 64 KiB, [v * 256 + w] = min(255, v * 255 / w); the module's memory
     ScanSettings settings = {};  // corrected copy of the caller's record
     uint8_t masterTone[256] = {}, redTone[256] = {}, greenTone[256] = {}, blueTone[256] = {};
     CalibrationRecord record = {};
     int sensorVariant = 0;
     PageState page;
 };
-
-extern ModuleState g_wren;
 
 } // namespace wren

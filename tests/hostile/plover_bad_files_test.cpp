@@ -12,10 +12,9 @@
 #include <vector>
 
 #include "config.h"
-#include "driver_state.h"
-#include "messages.h"
 #include "scansim.h"
 #include "shading.h"
+#include "win32_module.h"
 
 extern "C" {
 int IO_FeedOn(void);
@@ -25,7 +24,13 @@ int IO_EndScanPage(void);
 int IO_ResolutionInfo(short*, short*, short*);
 }
 
+using plover::SHADING_WORDS;
+
 namespace {
+
+std::string DriverFilePath(const char* name) { return plover::DriverFilePath(PloverPlatform().platform, name); }
+std::string ConfigFilePath() { return plover::ConfigFilePath(PloverPlatform().platform); }
+bool EnsureDriverFolder() { return plover::EnsureDriverFolder(PloverPlatform().platform); }
 
 const char* const kDriverFiles[] = {"plover.ini", "DadaVorG.oft", "DadaVorG.gan", "DadaVor.oft"};
 
@@ -36,7 +41,7 @@ std::string Kept(const char* name)
     return std::string(dir) + "\\plover_hostile_kept_" + name;
 }
 
-int CountBox(const char*, const char*, UINT) { return IDOK; }
+int CountBox(const char*, const char*, unsigned) { return IDOK; }
 
 void RemoveDriverFile(const char* name)
 {
@@ -60,7 +65,6 @@ class PloverBadFiles : public ::testing::Test {
 protected:
     static void SetUpTestSuite()
     {
-        BuildConfigPaths();
         WritePrivateProfileStringA(nullptr, nullptr, nullptr, ConfigFilePath().c_str());
         for (const char* f : kDriverFiles)
             MoveFileExA(DriverFilePath(f).c_str(), Kept(f).c_str(), MOVEFILE_REPLACE_EXISTING);
@@ -75,7 +79,7 @@ protected:
     }
     void SetUp() override
     {
-        SetPloverMessageHook(CountBox);
+        PloverPlatform().messageHook = CountBox;
         scansim_reset();
         scansim_attach(0, SCANSIM_KIND_CCD, SCANSIM_DEFAULT_VID, SCANSIM_DEFAULT_PID_CCD);
         PloverModuleLoad();

@@ -4,13 +4,14 @@
 #include <gtest/gtest.h>
 
 #include "config.h"
-#include "driver_state.h"
-#include "messages.h"
+#include "device.h"
+#include "gamma.h"
+#include "module.h"
 #include "pipeline.h"
 #include "scansim.h"
 #include "shading.h"
 #include "tone.h"
-#include "transport.h"
+#include "win32_module.h"
 
 #include <math.h>
 
@@ -39,10 +40,14 @@ void IO_AdjustChannelValue(unsigned char*, short, short, short, short, short);
 }
 
 using namespace lm9831;
+using namespace plover;
 
 namespace {
 
-std::string DriverFile(const char* name) { return DriverFilePath(name); }
+const platform::Platform& Os() { return PloverPlatform().platform; }
+Device& Dev() { return PloverModule().device; }
+std::string DriverFile(const char* name) { return DriverFilePath(Os(), name); }
+std::string ConfigFile() { return ConfigFilePath(Os()); }
 
 // Outside the driver's folder, so that the folder can be removed while a suite runs.
 std::string KeptFile(const char* name)
@@ -92,7 +97,7 @@ ScanSettings Page(int mode, int dpi, int left = 0, int top = 0, int right = 220,
 }
 
 int g_boxes = 0;
-int CountBox(const char*, const char*, UINT) { ++g_boxes; return IDOK; }
+int CountBox(const char*, const char*, unsigned) { ++g_boxes; return IDOK; }
 
 const char* const kDriverFiles[] = {"plover.ini", "DadaVorG.oft", "DadaVorG.gan", "DadaVor.oft"};
 
@@ -102,8 +107,7 @@ protected:
     // aside for the suite and come back afterwards.
     static void SetUpTestSuite()
     {
-        BuildConfigPaths();
-        WritePrivateProfileStringA(nullptr, nullptr, nullptr, ConfigFilePath().c_str());
+        WritePrivateProfileStringA(nullptr, nullptr, nullptr, ConfigFile().c_str());
         for (const char* f : kDriverFiles)
             MoveFileExA(DriverFile(f).c_str(), KeptFile(f).c_str(), MOVEFILE_REPLACE_EXISTING);
     }
@@ -111,13 +115,13 @@ protected:
     {
         for (const char* f : kDriverFiles) {
             DeleteFileA(DriverFile(f).c_str());
-            EnsureDriverFolder();
+            EnsureDriverFolder(Os());
             MoveFileExA(KeptFile(f).c_str(), DriverFile(f).c_str(), MOVEFILE_REPLACE_EXISTING);
         }
     }
     void SetUp() override
     {
-        SetPloverMessageHook(CountBox);
+        PloverPlatform().messageHook = CountBox;
         g_boxes = 0;
         scansim_reset();
         scansim_attach(0, SCANSIM_KIND_CCD, SCANSIM_DEFAULT_VID, SCANSIM_DEFAULT_PID_CCD);
@@ -125,20 +129,20 @@ protected:
         PloverModuleLoad();
         for (const char* f : kDriverFiles)
             DeleteFileA(DriverFile(f).c_str());
-        WritePrivateProfileStringA(nullptr, nullptr, nullptr, ConfigFilePath().c_str());
+        WritePrivateProfileStringA(nullptr, nullptr, nullptr, ConfigFile().c_str());
         scansim_log_clear();
     }
     void TearDown() override
     {
         PloverModuleUnload();
-        WritePrivateProfileStringA(nullptr, nullptr, nullptr, ConfigFilePath().c_str());
-        DeleteFileA(ConfigFilePath().c_str());
+        WritePrivateProfileStringA(nullptr, nullptr, nullptr, ConfigFile().c_str());
+        DeleteFileA(ConfigFile().c_str());
         scansim_reset();
     }
     void SetKey(const char* section, const char* key, const char* value)
     {
-        EnsureDriverFolder();
-        WritePrivateProfileStringA(section, key, value, ConfigFilePath().c_str());
+        EnsureDriverFolder(Os());
+        WritePrivateProfileStringA(section, key, value, ConfigFile().c_str());
     }
     std::vector<uint16_t> MemoryWords(int region, int count)
     {
@@ -155,15 +159,15 @@ protected:
 
 TEST_F(PloverDriver, WritesAreFramedByteExactly)
 {
-    WriteRegisterImage();
+    WriteRegisterImage(Dev());
     uint8_t data[400];
     for (int i = 0; i < 400; ++i)
         data[i] = uint8_t(i * 7 + 1);
-    UsbWriteRegs(0x10, data, 61, true);
-    UsbWriteRegs(REG_MEM_DATA, data, 400, false);
+    WriteRegs(Dev(), 0x10, data, 61, true);
+    WriteRegs(Dev(), REG_MEM_DATA, data, 400, false);
     auto w = LoggedTransfers(0);
     ASSERT_EQ(w.size(), 5u);
-    const uint8_t* img = Reg9831.data();
+    const uint8_t* img = Dev().registers.data();
     std::vector<uint8_t> image = Framed({0x02, 0x00, 0x00, 0x3C}, img, 60);
     auto second = Framed({0x02, 0x3C, 0x00, 0x3C}, img + 60, 60);
     auto third = Framed({0x02, 0x78, 0x00, 0x07}, img + 120, 7);
@@ -189,9 +193,9 @@ TEST_F(PloverDriver, WritesAreFramedByteExactly)
 TEST_F(PloverDriver, ReadsAreSplitAtTheChunkSize)
 {
     std::vector<uint8_t> buffer(100000);
-    EXPECT_EQ(UsbReadRegs(REG_STATUS, buffer.data(), 0, false), 1);
+    EXPECT_TRUE(ReadRegs(Dev(), REG_STATUS, buffer.data(), 0, false));
     EXPECT_EQ(scansim_log_count(), 0u);
-    EXPECT_EQ(UsbReadRegs(REG_STATUS, buffer.data(), 100000, false), 1);
+    EXPECT_TRUE(ReadRegs(Dev(), REG_STATUS, buffer.data(), 100000, false));
     auto w = LoggedTransfers(0);
     auto r = LoggedTransfers(1);
     ASSERT_EQ(w.size(), 2u);
@@ -209,20 +213,20 @@ TEST_F(PloverDriver, EleventhShortReadReconnects)
     auto discoveries = [] { return LoggedTransfers(2).size(); };
     scansim_set_fault(0, SCANSIM_FAULT_SHORT_EVERY, 1);
     for (int i = 0; i < 5; ++i)
-        EXPECT_EQ(UsbReadRegs(REG_STATUS, Reg9831.data() + 0x70, 2, false), 0);
+        EXPECT_FALSE(ReadRegs(Dev(), REG_STATUS, Dev().registers.data() + 0x70, 2, false));
     scansim_clear_faults(0);
     uint8_t v;
-    EXPECT_TRUE(UsbReadRegChecked(REG_STATUS, &v));
-    EXPECT_EQ(g_ReadFailures, 0u);
+    EXPECT_TRUE(ReadRegChecked(Dev(), REG_STATUS, &v));
+    EXPECT_EQ(Dev().readFailures, 0u);
     scansim_set_fault(0, SCANSIM_FAULT_SHORT_EVERY, 1);
     uint8_t two[2];
     for (int i = 0; i < 10; ++i)
-        UsbReadRegs(REG_STATUS, two, 2, false);
-    EXPECT_EQ(g_ReadFailures, 10u);
+        ReadRegs(Dev(), REG_STATUS, two, 2, false);
+    EXPECT_EQ(Dev().readFailures, 10u);
     EXPECT_EQ(discoveries(), 0u);
     scansim_log_clear();
-    EXPECT_EQ(UsbReadRegs(REG_STATUS, two, 2, false), 0);
-    EXPECT_EQ(g_ReadFailures, 0u);
+    EXPECT_FALSE(ReadRegs(Dev(), REG_STATUS, two, 2, false));
+    EXPECT_EQ(Dev().readFailures, 0u);
     EXPECT_EQ(discoveries(), 1u);
     auto w = LoggedTransfers(0);
     ASSERT_FALSE(w.empty());
@@ -234,11 +238,11 @@ TEST_F(PloverDriver, DiscoveryPassesOverOtherDevicesAndTriesEveryName)
     PloverModuleUnload();
     scansim_reset();
     scansim_attach(3, SCANSIM_KIND_CCD, 0x0400, 0x1001);
-    EXPECT_EQ(UsbOpenDriver(), nullptr);
-    EXPECT_EQ(g_hUsb, INVALID_HANDLE_VALUE);
+    EXPECT_FALSE(OpenDevice(Dev()));
+    EXPECT_FALSE(Dev().link.isOpen());
     scansim_attach(126, SCANSIM_KIND_CCD, SCANSIM_DEFAULT_VID, SCANSIM_DEFAULT_PID_CCD);
-    EXPECT_NE(UsbOpenDriver(), nullptr);
-    EXPECT_EQ(g_ProductId, 0x1000u);
+    EXPECT_TRUE(OpenDevice(Dev()));
+    EXPECT_EQ(Dev().productId, 0x1000u);
 }
 
 TEST_F(PloverDriver, RunStepsKeepsSixteenBits)
@@ -278,10 +282,10 @@ TEST_F(PloverDriver, ConfigurationDefaultsAndKeysReadOnEveryUse)
     EXPECT_STREQ(model, "ABC");
     IO_ResolutionInfo(&maxRes, &minRes, &step);
     EXPECT_EQ(maxRes, 300);
-    Init9831();
-    EXPECT_EQ(Reg9831.get16(REG_FAST_STEP_SIZE), 0);
-    EXPECT_EQ(Reg9831.get16(REG_LED_GREEN_OFF), 1111);
-    EXPECT_EQ(Reg9831.get8(REG_MISC_IO_59), 300 & 0xFF);
+    Init9831(PloverModule());
+    EXPECT_EQ(Dev().registers.get16(REG_FAST_STEP_SIZE), 0);
+    EXPECT_EQ(Dev().registers.get16(REG_LED_GREEN_OFF), 1111);
+    EXPECT_EQ(Dev().registers.get8(REG_MISC_IO_59), 300 & 0xFF);
 
     EXPECT_EQ(IO_IsCapableOf(1000), 1);
     EXPECT_EQ(IO_IsCapableOf(1006), 0);
@@ -327,7 +331,7 @@ TEST_F(PloverDriver, PageRegisterImagesMatchTheGoldenImages)
         EXPECT_EQ(w, 220 * c.dpi / 100);
         EXPECT_EQ(h, 360 * c.dpi / 100);
         RegisterImage actual;
-        memcpy(actual.data(), Reg9831.data(), REGISTER_IMAGE_SIZE);
+        memcpy(actual.data(), Dev().registers.data(), REGISTER_IMAGE_SIZE);
         EXPECT_EQ(expected.diff(actual), "") << c.file << " (expected -> programmed)\n"
                                              << actual.format(REGISTER_IMAGE_SIZE);
         // The chip got the same image.
@@ -351,14 +355,14 @@ TEST_F(PloverDriver, CalibrationFilesReadBack)
         << "asking must not create the offset file";
     // A fresh machine has no driver folder: calibration creates it to save its results.
     ASSERT_TRUE(RemoveDirectoryA(DriverFolder().c_str())) << GetLastError();
-    FillGammaTbl(MODE_BW);
+    FillGammaTbl(PloverModule(), MODE_BW);
     scansim_insert_card(0, SCANSIM_CARD_WHITE);
     ASSERT_EQ(IO_CalibrateScanner(0), 1);
     EXPECT_EQ(IO_IsCalibrationNeeded(), 0);
     EXPECT_EQ(g_boxes, 0);
     std::vector<uint16_t> offsets(SHADING_WORDS), gains(SHADING_WORDS);
-    ASSERT_TRUE(ReadWordFile(DriverFile("DadaVorG.oft"), offsets.data(), SHADING_WORDS));
-    ASSERT_TRUE(ReadWordFile(DriverFile("DadaVorG.gan"), gains.data(), SHADING_WORDS));
+    ASSERT_TRUE(ReadWordFile(Os(), DriverFile("DadaVorG.oft"), offsets.data(), SHADING_WORDS));
+    ASSERT_TRUE(ReadWordFile(Os(), DriverFile("DadaVorG.gan"), gains.data(), SHADING_WORDS));
     int badDark = 0, unity = 0;
     double lo = 1e9, hi = 0;
     int loAt = -1, hiAt = -1;
@@ -382,7 +386,7 @@ TEST_F(PloverDriver, CalibrationFilesReadBack)
     EXPECT_EQ(badDark, 0);
     EXPECT_LT(unity, 10) << "gains measured through a threshold table";
     EXPECT_LT(hi / lo, 1.12) << "pixels " << loAt << " and " << hiAt;
-    int off = GetPrivateProfileIntA("LedTime Z3", "G_OFF", 0, ConfigFilePath().c_str());
+    int off = GetPrivateProfileIntA("LedTime Z3", "G_OFF", 0, ConfigFile().c_str());
     EXPECT_GE(off, 600);
     EXPECT_LE(off, 1400);
 }
@@ -400,16 +404,16 @@ TEST_F(PloverDriver, ShadingTablesWithoutGoodFiles)
         ASSERT_EQ(o, 0);
     IO_EndScanPage();
 
-    EnsureDriverFolder();
+    EnsureDriverFolder(Os());
     std::vector<uint16_t> ramp(SHADING_WORDS), shortFile(50, 0x1234);
     for (uint32_t i = 0; i < SHADING_WORDS; ++i)
         ramp[i] = uint16_t(i << 4);
-    ASSERT_TRUE(WriteWordFile(DriverFile("DadaVorG.oft"), ramp.data(), SHADING_WORDS));
-    ASSERT_TRUE(WriteWordFile(DriverFile("DadaVorG.gan"), shortFile.data(), 50));
+    ASSERT_TRUE(WriteWordFile(Os(), DriverFile("DadaVorG.oft"), ramp.data(), SHADING_WORDS));
+    ASSERT_TRUE(WriteWordFile(Os(), DriverFile("DadaVorG.gan"), shortFile.data(), 50));
     EXPECT_EQ(IO_IsCalibrationNeeded(), 0) << "100 bytes or more";
-    ASSERT_TRUE(WriteWordFile(DriverFile("DadaVorG.oft"), shortFile.data(), 49));
+    ASSERT_TRUE(WriteWordFile(Os(), DriverFile("DadaVorG.oft"), shortFile.data(), 49));
     EXPECT_EQ(IO_IsCalibrationNeeded(), 1) << "98 bytes";
-    ASSERT_TRUE(WriteWordFile(DriverFile("DadaVorG.oft"), ramp.data(), SHADING_WORDS));
+    ASSERT_TRUE(WriteWordFile(Os(), DriverFile("DadaVorG.oft"), ramp.data(), SHADING_WORDS));
 
     scansim_insert_card(0, SCANSIM_CARD_FIDUCIAL);
     s = Page(MODE_COLOR, 600, 50, 0, 220, 360);
@@ -492,7 +496,7 @@ TEST_F(PloverDriver, ImageBlocksStayInsideTheirLines)
     ScanSettings s = Page(MODE_HALFTONE, 300);
     int w, h;
     ASSERT_EQ(IO_StartScanPage(&s, &w, &h), 1);
-    EXPECT_EQ(Reg9831.get8(REG_PIXEL_FORMAT) & PIXEL_FORMAT_DEPTH, PIXEL_DEPTH_1);
+    EXPECT_EQ(Dev().registers.get8(REG_PIXEL_FORMAT) & PIXEL_FORMAT_DEPTH, PIXEL_DEPTH_1);
     std::vector<uint8_t> buffer(size_t(w) / 8 * 10 + 64, 0xA5);
     EXPECT_EQ(IO_GetImageBlock(buffer.data(), 10, &s, w, h), 10);
     for (size_t i = size_t(w) / 8 * 10; i < buffer.size(); ++i)
@@ -559,7 +563,7 @@ TEST(PloverPipeline, ToneTables)
         ASSERT_EQ(caller[i], std::min(i + 100, 255)) << i;
     uint8_t expected[256];
     BuildToneTable(expected, 0, 0, 10, 255, 0, TONE_DRIVER);
-    EXPECT_EQ(memcmp(expected, g_Tone, 256), 0);
+    EXPECT_EQ(memcmp(expected, PloverModule().tone, 256), 0);
     // Contrast near the top once made the divisor 0 or negative.
     for (int contrast : {87, 88, 100, 120}) {
         BuildToneTable(expected, 0, short(contrast), 10, 255, 0, TONE_DRIVER);
@@ -567,7 +571,7 @@ TEST(PloverPipeline, ToneTables)
             ASSERT_GE(expected[i], expected[i - 1]) << contrast;
     }
     for (int i = 0; i < 256; ++i)
-        g_Tone[i] = uint8_t(i);
+        PloverModule().tone[i] = uint8_t(i);
 }
 
 std::vector<std::pair<int, int>> g_blocks;
@@ -575,9 +579,9 @@ void __stdcall RecordBlock(HGLOBAL, int lines, int last) { g_blocks.push_back({l
 
 TEST_F(PloverDriver, CardScanDeliversBlocksThroughTheCallback)
 {
-    EnsureDriverFolder();
+    EnsureDriverFolder(Os());
     std::vector<uint16_t> neutral(SHADING_WORDS, 0);
-    ASSERT_TRUE(WriteWordFile(DriverFile("DadaVorG.oft"), neutral.data(), SHADING_WORDS));
+    ASSERT_TRUE(WriteWordFile(Os(), DriverFile("DadaVorG.oft"), neutral.data(), SHADING_WORDS));
     g_blocks.clear();
     EXPECT_EQ(IO_Scan(1, 300, 100, 30, RecordBlock), 1);
     EXPECT_EQ(g_blocks, (std::vector<std::pair<int, int>>{{30, 0}, {30, 0}, {30, 0}, {10, 1}}));

@@ -2,7 +2,7 @@
 // scanned once from the simulated scanner while its raw image bytes are recorded;
 // then IO_GetImageBlock runs over the replayed bytes, timed in CPU seconds, beside a
 // memcpy of the same delivered bytes in the same run.
-#include "driver_state.h"
+#include "win32_module.h"
 #include "replay_device.h"
 #include "scansim.h"
 

@@ -1,11 +1,9 @@
-// Module state of the plover driver besides the transport: the settings copy, the
-// page quantities, flags kept between calls, the tone table and the callback.
+// The sensor's fixed geometry and the page a settings record asks for.
 #pragma once
 
 #include "io_driver.h"
 
-#include <windows.h>
-#include <stdint.h>
+namespace plover {
 
 // Sensor geometry (600-dpi CCD), fixed.
 enum : int {
@@ -19,33 +17,17 @@ enum : int {
     PAPER_SENSOR_STEPS = 420  // paper sensor to scan line
 };
 
-// The block callback of IO_Scan: global memory handle, lines, last-block flag.
-typedef void(__stdcall* BlockCallback)(HGLOBAL block, int lines, int last);
-
 // One page as the chip will scan it.
 struct PageGeometry {
     int mode = MODE_GRAY;  // effective mode: halftone (3) is scanned as black and white (2)
-    int dpi = 0;           // g_ScanDpi
+    int dpi = 0;
     int left = 0, top = 0, right = 0, bottom = 0; // area clamped to the bed
     int width = 0;         // pixels per line delivered (padded)
     int height = 0;        // lines
-    int wideCcd = 0;       // SCAN_WIDE_CCD: the window in sensor pixels
+    int wideCcd = 0;       // the window in sensor pixels
     int windowStart = 0;   // first sensor pixel of the window, from the first active pixel
     int colorFactor = 1;
 };
-
-extern ScanSettings g_Settings;   // copy of the caller's record
-extern PageGeometry g_Page;
-extern int g_ScanDpi;
-extern int SCAN_WIDE_CCD;
-extern int g_PaperPolarity, g_ButtonPolarity;
-extern bool g_FirstFeed;
-extern bool g_Preview;
-extern bool g_CardScanRunning;
-extern int g_CardScanLines;
-extern BlockCallback g_BlockCallback;
-extern uint8_t g_Tone[256];
-extern uint8_t g_LineOffset[3], g_LineGain[3];
 
 // Horizontal divider code of a resolution; -1 when the chip cannot make it.
 int DividerCode(int dpi);
@@ -54,13 +36,8 @@ int DividerCode(int dpi);
 bool ComputePage(const ScanSettings& settings, bool preview, PageGeometry* page);
 int BytesPerLine(int mode, int width);
 
-void Init9831();
-void ProgramPageRegisters(const PageGeometry& page);
-void FillGammaTbl(int mode);
-void DownloadIdentityGamma();
-void FillCalibData();
-bool PaperPresent(bool* present);
+// The card of IO_Scan: the whole bed in gray at `dpi`, its window narrowed to whole
+// 32-pixel groups for black and white. *bytesPerLine: the gray line read.
+PageGeometry CardPage(int dpi, bool blackAndWhite, int* bytesPerLine);
 
-// Module life, bracketed by the static object of the DLL.
-void PloverModuleLoad();
-void PloverModuleUnload();
+} // namespace plover

@@ -1,5 +1,0 @@
-#include "wren_state.h"
-
-namespace wren {
-ModuleState g_wren;
-}
