@@ -2,13 +2,20 @@
 // device misbehaves (short reads, a vanished device, a jam, a bad sensor).
 #include "sim_transport.h"
 
-#include <windows.h>
-
 #include <algorithm>
+#include <errno.h>
+#include <stdio.h>
+#include <unistd.h>
 
 using namespace simtest;
 
 namespace {
+
+// A file of this test process in the temporary folder.
+std::string tempPath(const char* name)
+{
+    return ::testing::TempDir() + std::to_string(getpid()) + "_" + name;
+}
 
 class PaperAndFaults : public CcdDeviceTest {
 protected:
@@ -50,7 +57,7 @@ TEST_F(PaperAndFaults, FeedRunsStepsAndEjection)
 
     // A short forward run draws the sheet to the scan line and holds it there.
     writeReg(h, 0x07, 0x01);
-    Sleep(300);
+    sleepMs(300);
     EXPECT_EQ(0x02, readReg(h, 0x01) & 0x02);
     writeReg(h, 0x07, 0x00);
     EXPECT_DOUBLE_EQ(0.0, status().sheetLead);
@@ -68,7 +75,7 @@ TEST_F(PaperAndFaults, FeedRunsStepsAndEjection)
 
     // A long backward run returns the sheet to the feeder's mouth, no further.
     writeReg(h, 0x07, 0x02);
-    Sleep(400);
+    sleepMs(400);
     writeReg(h, 0x07, 0x00);
     EXPECT_DOUBLE_EQ(-400.0, status().sheetLead);
     EXPECT_GT(status().motorSteps, 120 + 60 + 20 + 4 * 300.0);
@@ -113,25 +120,25 @@ TEST_F(PaperAndFaults, DisconnectMidPageAndReconnect)
 
     uint8_t header[4] = {0x01, 0x00, 0x00, 0x10};
     uint32_t n = 0;
-    EXPECT_FALSE(UsbDevWrite(h, header, 4, &n));
-    EXPECT_EQ(DWORD(ERROR_DEVICE_NOT_CONNECTED), GetLastError());
-    EXPECT_FALSE(UsbDevRead(h, rx.data(), 16, &n));
+    EXPECT_FALSE(scansim_io_write(h, header, 4, &n));
+    EXPECT_EQ(ENODEV, errno);
+    EXPECT_FALSE(scansim_io_read(h, rx.data(), 16, &n));
     EXPECT_EQ(0u, n);
 
     // The device comes back at the third open attempt, freshly powered.
-    EXPECT_EQ(INVALID_HANDLE_VALUE, openDevice(0));
-    EXPECT_EQ(INVALID_HANDLE_VALUE, openDevice(0));
-    HANDLE again = openDevice(0);
-    ASSERT_NE(INVALID_HANDLE_VALUE, again);
+    EXPECT_EQ(0, openDevice(0));
+    EXPECT_EQ(0, openDevice(0));
+    Handle again = openDevice(0);
+    ASSERT_NE(0, again);
     EXPECT_EQ(0x00, readReg(again, 0x09));
     EXPECT_EQ(0x00, readReg(again, 0x01) & 0x01);
     // The handle from before the disconnect stays dead.
-    EXPECT_FALSE(UsbDevWrite(h, header, 4, &n));
-    UsbDevClose(again);
+    EXPECT_FALSE(scansim_io_write(h, header, 4, &n));
+    scansim_io_close(again);
 
     // A detached device is simply absent.
     scansim_detach(0);
-    EXPECT_EQ(INVALID_HANDLE_VALUE, openDevice(0));
+    EXPECT_EQ(0, openDevice(0));
 }
 
 TEST_F(PaperAndFaults, JamAndSensorFaults)
@@ -174,19 +181,19 @@ TEST_F(PaperAndFaults, BadArgumentsFailCleanly)
     EXPECT_EQ(0, scansim_read_memory(0, 3, 0, nullptr, 4));
     EXPECT_EQ(0, scansim_read_memory(0, 0x77, 0, nullptr, 4));
     uint32_t n = 0;
-    EXPECT_FALSE(UsbDevWrite(h, nullptr, 4, &n));
-    EXPECT_FALSE(UsbDevRead(reinterpret_cast<HANDLE>(intptr_t(12345)), nullptr, 4, &n));
+    EXPECT_FALSE(scansim_io_write(h, nullptr, 4, &n));
+    EXPECT_EQ(EINVAL, errno);
+    EXPECT_FALSE(scansim_io_read(12345, nullptr, 4, &n));
+    EXPECT_EQ(EBADF, errno);
 
     // A file that is not a BMP, and a truncated one.
-    char path[MAX_PATH];
-    GetTempPathA(MAX_PATH, path);
-    strcat(path, "scansim_bad.bmp");
-    FILE* f = fopen(path, "wb");
+    std::string path = tempPath("scansim_bad.bmp");
+    FILE* f = fopen(path.c_str(), "wb");
     ASSERT_NE(nullptr, f);
     fputs("BM this is not a bitmap", f);
     fclose(f);
-    EXPECT_EQ(0, scansim_insert_bmp(0, path));
-    DeleteFileA(path);
+    EXPECT_EQ(0, scansim_insert_bmp(0, path.c_str()));
+    remove(path.c_str());
 }
 
 TEST_F(PaperAndFaults, BmpCardIsScannedAtItsOwnResolution)
@@ -213,15 +220,13 @@ TEST_F(PaperAndFaults, BmpCardIsScannedAtItsOwnResolution)
             uint8_t* p = &file[54 + size_t(hgt - 1 - y) * stride + x * 3];
             p[0] = p[1] = p[2] = v;
         }
-    char path[MAX_PATH];
-    GetTempPathA(MAX_PATH, path);
-    strcat(path, "scansim_card.bmp");
-    FILE* f = fopen(path, "wb");
+    std::string path = tempPath("scansim_card.bmp");
+    FILE* f = fopen(path.c_str(), "wb");
     ASSERT_NE(nullptr, f);
     fwrite(file.data(), 1, file.size(), f);
     fclose(f);
-    ASSERT_EQ(1, scansim_insert_bmp(0, path));
-    DeleteFileA(path);
+    ASSERT_EQ(1, scansim_insert_bmp(0, path.c_str()));
+    remove(path.c_str());
     EXPECT_EQ(1, status().sheetPresent);
 
     // Sheet at the line, one 600-dpi line through the mark's middle (row 0.3 inch).
