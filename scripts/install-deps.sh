@@ -4,7 +4,7 @@
 set -euo pipefail
 
 packages=(
-  cmake make python3
+  cmake make python3 g++
   g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix binutils-mingw-w64-i686
   wine64 xvfb xauth
   googletest
