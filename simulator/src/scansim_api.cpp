@@ -62,6 +62,18 @@ int fail(IoError why)
     return 0;
 }
 
+// An io call on the device behind a handle: body(device, index).
+template <typename Body>
+int ioOnDevice(intptr_t h, Body body)
+{
+    return io([&]() -> int {
+        int index = -1;
+        IoError why;
+        Device* d = deviceOfHandle(h, index, why);
+        return d ? body(*d, index) : fail(why);
+    });
+}
+
 // Copies text with its terminating zero, cut to fit; returns the size it needs.
 uint32_t copyText(const std::string& text, char* buffer, uint32_t capacity)
 {
@@ -95,17 +107,12 @@ SCANSIM_API int scansim_io_control(intptr_t h, uint32_t code, const void* /*in*/
 {
     if (returned)
         *returned = 0;
-    return io([&]() -> int {
-        int index = -1;
-        IoError why;
-        Device* d = deviceOfHandle(h, index, why);
-        if (!d)
-            return fail(why);
+    return ioOnDevice(h, [&](Device& d, int index) -> int {
         if (code != SCANSIM_IO_GET_DESCRIPTOR || !out || outSize < 8) {
             logTransfer(index, LOG_CONTROL, outSize, 0, nullptr, 0);
             return fail(code != SCANSIM_IO_GET_DESCRIPTOR ? IoError::UnknownControl : IoError::BufferTooSmall);
         }
-        uint16_t words[4] = {d->vendorId(), d->productId(), DESCRIPTOR_DEVICE_RELEASE, DESCRIPTOR_LANGUAGE};
+        uint16_t words[4] = {d.vendorId(), d.productId(), DESCRIPTOR_DEVICE_RELEASE, DESCRIPTOR_LANGUAGE};
         memcpy(out, words, 8);
         if (returned)
             *returned = 8;
@@ -118,17 +125,12 @@ SCANSIM_API int scansim_io_write(intptr_t h, const void* data, uint32_t size, ui
 {
     if (written)
         *written = 0;
-    return io([&]() -> int {
-        int index = -1;
-        IoError why;
-        Device* d = deviceOfHandle(h, index, why);
-        if (!d)
-            return fail(why);
+    return ioOnDevice(h, [&](Device& d, int index) -> int {
         if (!data && size)
             return fail(IoError::NoBuffer);
         const uint8_t* bytes = static_cast<const uint8_t*>(data);
         logTransfer(index, LOG_BULK_OUT, size, size, bytes, size);
-        d->bulkOut(bytes, size);
+        d.bulkOut(bytes, size);
         if (written)
             *written = size;
         return 1;
@@ -139,16 +141,11 @@ SCANSIM_API int scansim_io_read(intptr_t h, void* buffer, uint32_t size, uint32_
 {
     if (received)
         *received = 0;
-    return io([&]() -> int {
-        int index = -1;
-        IoError why;
-        Device* d = deviceOfHandle(h, index, why);
-        if (!d)
-            return fail(why);
+    return ioOnDevice(h, [&](Device& d, int index) -> int {
         if (!buffer && size)
             return fail(IoError::NoBuffer);
         uint8_t* bytes = static_cast<uint8_t*>(buffer);
-        uint32_t got = d->bulkIn(bytes, size);
+        uint32_t got = d.bulkIn(bytes, size);
         logTransfer(index, LOG_BULK_IN, size, got, bytes, got < LOG_READ_BYTES ? got : LOG_READ_BYTES);
         if (received)
             *received = got;
