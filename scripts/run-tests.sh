@@ -19,6 +19,7 @@ mkdir -p "$out/x86_64/artifacts"
 export KESTREL_ARTIFACTS="$out/x86_64/artifacts"
 
 status=0
+BUILD_DIR=$out "$root/scripts/run-native-tests.sh" || status=$?
 # One test at a time: every process that loads the data source deletes its log
 # file, and the window tests share one display and pointer.
 ctest --test-dir "$out/x86_64" --output-on-failure || status=$?

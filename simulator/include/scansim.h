@@ -1,21 +1,37 @@
-/* scansim.dll: a register-level model of a USB sheet-fed scanner controller, seen
- * through the usbscan device interface, with a control API for tests and tools.
+/* The simulated scanner: a register-level model of a USB sheet-fed scanner controller,
+ * seen through a usbscan-style device interface, with a control API for tests and tools.
+ * On Windows it is scansim.dll; natively it is a static library (libscansim.a) with the
+ * same functions.
  *
  * Devices sit at indices 0..126 and open as "\\.\usbscanN". Without any call to
- * the control API the DLL configures itself from the environment on first use:
+ * the control API the simulator configures itself from the environment on first use:
  *   SCANSIM_DEVICES  "0=ccd,1=cis1:0400:1001"  kind (ccd, cis0, cis1), optional hex ids
  *   SCANSIM_SHEET    "0=fiducial" | "0=white" | "0=gray" | "0=file:C:\card.bmp"
  *   SCANSIM_FAULTS   "0=short_every:7,0=jam:500" (names of SCANSIM_FAULT_* in lower case)
- * Every function returns 1 (or a count) on success and 0 on bad arguments. */
+ * Every function returns 1 (or a count) on success and 0 on bad arguments. Any thread
+ * may call any function: one lock in the simulator serialises all calls (a read of
+ * image data holds it while the lines are computed).
+ *
+ * A failed io call says why as the platform's callers expect: the Win32 last error
+ * (scansim.dll) or errno (native library):
+ *   no such device, bad name               ERROR_FILE_NOT_FOUND        ENOENT
+ *   handle not open (or closed)            ERROR_INVALID_HANDLE        EBADF
+ *   device vanished or detached            ERROR_DEVICE_NOT_CONNECTED  ENODEV
+ *   control code not answered              ERROR_INVALID_FUNCTION      ENOTTY
+ *   answer buffer too small                ERROR_INSUFFICIENT_BUFFER   EOVERFLOW
+ *   no buffer for a non-empty transfer     ERROR_INVALID_PARAMETER     EINVAL
+ *   out of memory                          ERROR_NOT_ENOUGH_MEMORY     ENOMEM */
 #ifndef SCANSIM_H
 #define SCANSIM_H
 
 #include <stdint.h>
 
-#ifdef SCANSIM_BUILD
+#if defined(_WIN32) && defined(SCANSIM_BUILD)
 #define SCANSIM_API __declspec(dllexport)
-#else
+#elif defined(_WIN32)
 #define SCANSIM_API __declspec(dllimport)
+#else
+#define SCANSIM_API
 #endif
 
 #ifdef __cplusplus
@@ -31,6 +47,10 @@ enum {
     SCANSIM_DEFAULT_PID_CCD = 0x1000,
     SCANSIM_DEFAULT_PID_CIS = 0x1002
 };
+
+/* The control code scansim_io_control answers (usbscan's): the 8-byte device descriptor,
+ * four little-endian words (vendor id, product id, release 0x0100, language 0x0409). */
+#define SCANSIM_IO_GET_DESCRIPTOR 0x80002018u
 
 /* Built-in cards: 2.2 x 3.6 inch, generated at 600 dpi (1320 x 2160). */
 enum {
@@ -91,7 +111,7 @@ typedef struct {
 } ScanSimLogEntry;
 
 /* --- usbscan device interface (used by the simulated device seam) --- */
-SCANSIM_API intptr_t scansim_io_open(const char* name); /* 0 + last error when absent */
+SCANSIM_API intptr_t scansim_io_open(const char* name); /* 0 when absent */
 SCANSIM_API int scansim_io_control(intptr_t h, uint32_t code, const void* in, uint32_t inSize,
                                    void* out, uint32_t outSize, uint32_t* returned);
 SCANSIM_API int scansim_io_write(intptr_t h, const void* data, uint32_t size, uint32_t* written);

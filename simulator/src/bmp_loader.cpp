@@ -56,14 +56,17 @@ bool loadBmp(const char* path, Sheet& out, std::string& error)
         error = "BMP file is truncated";
         return false;
     }
-    const uint8_t* palette = &file[14 + infoSize];
+    // The palette follows the header; sums in 64 bits so that no header size wraps round.
+    const uint8_t* palette = nullptr;
     if (bits == 8) {
         if (colours == 0 || colours > 256)
             colours = 256;
-        if (14 + infoSize + colours * 4 > dataOffset) {
+        uint64_t paletteAt = 14 + uint64_t(infoSize);
+        if (paletteAt + uint64_t(colours) * 4 > dataOffset) {
             error = "BMP palette is truncated";
             return false;
         }
+        palette = &file[size_t(paletteAt)];
     }
     out.width = width;
     out.height = height;

@@ -1,14 +1,19 @@
 // Register file, framing, command register, memory port and sensor inputs.
 #include "device.h"
 
-#include <windows.h>
+#include "scansim.h"
 
 #include <algorithm>
+#include <chrono>
 #include <string.h>
 
 namespace scansim {
 
-uint64_t nowMs() { return GetTickCount64(); }
+uint64_t nowMs()
+{
+    using namespace std::chrono;
+    return uint64_t(duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count());
+}
 
 namespace {
 
@@ -329,10 +334,36 @@ uint8_t Device::status() const
     return v;
 }
 
-void Device::insertSheet(const Sheet& sheet)
+void Device::insertSheet(Sheet sheet)
 {
-    sheet_ = sheet;
+    sheet_ = std::move(sheet);
     paper_.insert(sheet_.heightSteps());
+}
+
+bool Device::setFault(int fault, uint32_t param)
+{
+    switch (fault) {
+    case SCANSIM_FAULT_SHORT_EVERY: faults_.shortEvery = param; return true;
+    case SCANSIM_FAULT_SHORT_FROM:
+        faults_.shortFromActive = true;
+        faults_.shortFromRemaining = param;
+        return true;
+    case SCANSIM_FAULT_DISCONNECT_AT:
+        faults_.disconnectActive = true;
+        faults_.disconnectRemaining = param;
+        return true;
+    case SCANSIM_FAULT_RECONNECT_AFTER: faults_.reconnectAfterOpens = param; return true;
+    case SCANSIM_FAULT_JAM: paper_.jamAfter(param); return true;
+    case SCANSIM_FAULT_SENSOR_STUCK: faults_.sensorStuck = param ? 1 : 0; return true;
+    case SCANSIM_FAULT_SENSOR_FLAP: faults_.sensorFlap = true; return true;
+    default: return false;
+    }
+}
+
+void Device::clearFaults()
+{
+    faults_ = Faults();
+    paper_.clearJam();
 }
 
 void Device::pressButton(int button, bool pressed)

@@ -53,10 +53,13 @@ public:
     bool disconnectPending() const { return disconnectPending_; }
     void clearDisconnectPending() { disconnectPending_ = false; }
 
-    void insertSheet(const Sheet& sheet);
+    void insertSheet(Sheet sheet);
     void removeSheet() { paper_.remove(); }
     void pressButton(int button, bool pressed);
-    Faults& faults() { return faults_; }
+    // SCANSIM_FAULT_* of scansim.h; false for an unknown fault.
+    bool setFault(int fault, uint32_t param);
+    void clearFaults();
+    const Faults& faults() const { return faults_; }
     PaperPath& paper() { return paper_; }
     const RegisterImage& registers() const { return regs_; }
     bool readMemory(uint8_t region, uint32_t address, uint8_t* out, uint32_t length) const;
@@ -120,6 +123,7 @@ private:
     uint32_t protocolErrors_ = 0;
 };
 
+// Milliseconds of a monotonic clock: free runs of the motor advance with it.
 uint64_t nowMs();
 
 } // namespace scansim

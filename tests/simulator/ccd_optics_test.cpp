@@ -62,8 +62,8 @@ void dumpGray(const std::vector<uint8_t>& page, int width, int height, int dpi)
     const char* dir = getenv("SCANSIM_DUMP_DIR");
     if (!dir)
         return;
-    char path[MAX_PATH];
-    snprintf(path, sizeof path, "%s\\ccd_fiducial_%d.pgm", dir, dpi);
+    char path[1024];
+    snprintf(path, sizeof path, "%s/ccd_fiducial_%d.pgm", dir, dpi);
     if (FILE* f = fopen(path, "wb")) {
         fprintf(f, "P5\n%d %d\n255\n", width, height);
         fwrite(page.data(), 1, page.size(), f);

@@ -4,7 +4,7 @@
 
 #include "sim_transport.h"
 
-#include <windows.h>
+#include <string.h>
 
 namespace simtest {
 
@@ -54,7 +54,7 @@ struct CcdPage {
         r.set16(0x4A, uint16_t(top * 600 / 100));
         return r;
     }
-    void start(HANDLE h) const
+    void start(Handle h) const
     {
         regs().write(h);
         writeReg(h, 0x07, 0x00);
@@ -63,10 +63,10 @@ struct CcdPage {
 };
 
 // Draws an inserted sheet in: a short forward run leaves it at the scan line.
-inline void preFeed(HANDLE h)
+inline void preFeed(Handle h)
 {
     writeReg(h, 0x07, 0x01);
-    Sleep(250);
+    sleepMs(250);
     writeReg(h, 0x07, 0x00);
 }
 
@@ -91,7 +91,7 @@ inline std::vector<uint8_t> reorderBlock(const std::vector<uint8_t>& rx, bool bw
 }
 
 // Reads a whole page in blocks, reorders each block and stacks them top-down.
-inline std::vector<uint8_t> readPage(HANDLE h, const CcdPage& p, int blockLines = 60)
+inline std::vector<uint8_t> readPage(Handle h, const CcdPage& p, int blockLines = 60)
 {
     int bpl = p.bytesPerLine();
     int lines = p.height();

@@ -20,7 +20,7 @@ struct CisLine {
     bool motion = true;
     uint16_t steps = 0;
 
-    void program(HANDLE h) const
+    void program(Handle h) const
     {
         uint8_t r[128] = {};
         auto set16 = [&](int reg, unsigned v) { r[reg] = uint8_t(v >> 8); r[reg + 1] = uint8_t(v); };
@@ -60,9 +60,9 @@ protected:
         scansim_reset();
         ASSERT_EQ(1, scansim_attach(1, kind, 0x0400, 0x1002));
         h = openDevice(1);
-        ASSERT_NE(INVALID_HANDLE_VALUE, h);
+        ASSERT_NE(0, h);
     }
-    void TearDown() override { UsbDevClose(h); }
+    void TearDown() override { scansim_io_close(h); }
     std::vector<uint8_t> lines(const CisLine& l, int count)
     {
         std::vector<uint8_t> rx(size_t(l.bytesPerLine()) * count);
@@ -81,7 +81,7 @@ protected:
             sum += rx[i];
         return sum / 8;
     }
-    HANDLE h = INVALID_HANDLE_VALUE;
+    Handle h = 0;
 };
 
 } // namespace

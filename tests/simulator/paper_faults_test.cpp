@@ -2,13 +2,56 @@
 // device misbehaves (short reads, a vanished device, a jam, a bad sensor).
 #include "sim_transport.h"
 
-#include <windows.h>
-
 #include <algorithm>
+#include <errno.h>
+#include <stdio.h>
+#include <unistd.h>
 
 using namespace simtest;
 
 namespace {
+
+void put32(std::vector<uint8_t>& file, size_t at, uint32_t v)
+{
+    for (int i = 0; i < 4; ++i)
+        file[at + i] = uint8_t(v >> (8 * i));
+}
+
+// An uncompressed BMP file, all zero: 24-bit, or 8-bit with a palette of 256.
+std::vector<uint8_t> bmpFile(int w, int hgt, int bits, uint32_t pelsPerMeter)
+{
+    uint32_t palette = bits == 8 ? 1024 : 0, stride = (uint32_t(w) * bits / 8 + 3) & ~3u;
+    std::vector<uint8_t> file(54 + palette + stride * hgt, 0);
+    file[0] = 'B';
+    file[1] = 'M';
+    put32(file, 2, uint32_t(file.size()));
+    put32(file, 10, 54 + palette);
+    put32(file, 14, 40);
+    put32(file, 18, w);
+    put32(file, 22, hgt);
+    file[26] = 1;
+    file[28] = uint8_t(bits);
+    put32(file, 38, pelsPerMeter);
+    put32(file, 42, pelsPerMeter);
+    return file;
+}
+
+// scansim_insert_bmp of these bytes, written to a file of this process for the call.
+int insertFile(const std::vector<uint8_t>& bytes)
+{
+    std::string path = ::testing::TempDir() + std::to_string(getpid()) + "_scansim_card.bmp";
+    FILE* f = fopen(path.c_str(), "wb");
+    if (!f || fwrite(bytes.data(), 1, bytes.size(), f) != bytes.size()) {
+        ADD_FAILURE() << "cannot write " << path;
+        if (f)
+            fclose(f);
+        return -1;
+    }
+    fclose(f);
+    int inserted = scansim_insert_bmp(0, path.c_str());
+    remove(path.c_str());
+    return inserted;
+}
 
 class PaperAndFaults : public CcdDeviceTest {
 protected:
@@ -50,7 +93,7 @@ TEST_F(PaperAndFaults, FeedRunsStepsAndEjection)
 
     // A short forward run draws the sheet to the scan line and holds it there.
     writeReg(h, 0x07, 0x01);
-    Sleep(300);
+    sleepMs(300);
     EXPECT_EQ(0x02, readReg(h, 0x01) & 0x02);
     writeReg(h, 0x07, 0x00);
     EXPECT_DOUBLE_EQ(0.0, status().sheetLead);
@@ -68,7 +111,7 @@ TEST_F(PaperAndFaults, FeedRunsStepsAndEjection)
 
     // A long backward run returns the sheet to the feeder's mouth, no further.
     writeReg(h, 0x07, 0x02);
-    Sleep(400);
+    sleepMs(400);
     writeReg(h, 0x07, 0x00);
     EXPECT_DOUBLE_EQ(-400.0, status().sheetLead);
     EXPECT_GT(status().motorSteps, 120 + 60 + 20 + 4 * 300.0);
@@ -113,25 +156,25 @@ TEST_F(PaperAndFaults, DisconnectMidPageAndReconnect)
 
     uint8_t header[4] = {0x01, 0x00, 0x00, 0x10};
     uint32_t n = 0;
-    EXPECT_FALSE(UsbDevWrite(h, header, 4, &n));
-    EXPECT_EQ(DWORD(ERROR_DEVICE_NOT_CONNECTED), GetLastError());
-    EXPECT_FALSE(UsbDevRead(h, rx.data(), 16, &n));
+    EXPECT_FALSE(scansim_io_write(h, header, 4, &n));
+    EXPECT_EQ(ENODEV, errno);
+    EXPECT_FALSE(scansim_io_read(h, rx.data(), 16, &n));
     EXPECT_EQ(0u, n);
 
     // The device comes back at the third open attempt, freshly powered.
-    EXPECT_EQ(INVALID_HANDLE_VALUE, openDevice(0));
-    EXPECT_EQ(INVALID_HANDLE_VALUE, openDevice(0));
-    HANDLE again = openDevice(0);
-    ASSERT_NE(INVALID_HANDLE_VALUE, again);
+    EXPECT_EQ(0, openDevice(0));
+    EXPECT_EQ(0, openDevice(0));
+    Handle again = openDevice(0);
+    ASSERT_NE(0, again);
     EXPECT_EQ(0x00, readReg(again, 0x09));
     EXPECT_EQ(0x00, readReg(again, 0x01) & 0x01);
     // The handle from before the disconnect stays dead.
-    EXPECT_FALSE(UsbDevWrite(h, header, 4, &n));
-    UsbDevClose(again);
+    EXPECT_FALSE(scansim_io_write(h, header, 4, &n));
+    scansim_io_close(again);
 
     // A detached device is simply absent.
     scansim_detach(0);
-    EXPECT_EQ(INVALID_HANDLE_VALUE, openDevice(0));
+    EXPECT_EQ(0, openDevice(0));
 }
 
 TEST_F(PaperAndFaults, JamAndSensorFaults)
@@ -174,38 +217,24 @@ TEST_F(PaperAndFaults, BadArgumentsFailCleanly)
     EXPECT_EQ(0, scansim_read_memory(0, 3, 0, nullptr, 4));
     EXPECT_EQ(0, scansim_read_memory(0, 0x77, 0, nullptr, 4));
     uint32_t n = 0;
-    EXPECT_FALSE(UsbDevWrite(h, nullptr, 4, &n));
-    EXPECT_FALSE(UsbDevRead(reinterpret_cast<HANDLE>(intptr_t(12345)), nullptr, 4, &n));
+    EXPECT_FALSE(scansim_io_write(h, nullptr, 4, &n));
+    EXPECT_EQ(EINVAL, errno);
+    EXPECT_FALSE(scansim_io_read(12345, nullptr, 4, &n));
+    EXPECT_EQ(EBADF, errno);
 
-    // A file that is not a BMP, and a truncated one.
-    char path[MAX_PATH];
-    GetTempPathA(MAX_PATH, path);
-    strcat(path, "scansim_bad.bmp");
-    FILE* f = fopen(path, "wb");
-    ASSERT_NE(nullptr, f);
-    fputs("BM this is not a bitmap", f);
-    fclose(f);
-    EXPECT_EQ(0, scansim_insert_bmp(0, path));
-    DeleteFileA(path);
+    // A file that is not a BMP, and one whose header would put the palette 4 GB on.
+    const char text[] = "BM this is not a bitmap";
+    EXPECT_EQ(0, insertFile(std::vector<uint8_t>(text, text + sizeof text - 1)));
+    std::vector<uint8_t> farPalette = bmpFile(4, 4, 8, 0);
+    put32(farPalette, 14, 0xFFFFFFF0);
+    EXPECT_EQ(0, insertFile(farPalette));
 }
 
 TEST_F(PaperAndFaults, BmpCardIsScannedAtItsOwnResolution)
 {
     // A 300-dpi BMP (1 inch square), white with a black 0.1-inch square at (0.5, 0.2) inch.
     const int w = 300, hgt = 300, stride = w * 3;
-    std::vector<uint8_t> file(54 + stride * hgt, 0);
-    auto put32 = [&](size_t at, uint32_t v) { for (int i = 0; i < 4; ++i) file[at + i] = uint8_t(v >> (8 * i)); };
-    file[0] = 'B';
-    file[1] = 'M';
-    put32(2, uint32_t(file.size()));
-    put32(10, 54);
-    put32(14, 40);
-    put32(18, w);
-    put32(22, hgt);
-    file[26] = 1;
-    file[28] = 24;
-    put32(38, 11811); // 300 dpi
-    put32(42, 11811);
+    std::vector<uint8_t> file = bmpFile(w, hgt, 24, 11811); // 300 dpi
     for (int y = 0; y < hgt; ++y)
         for (int x = 0; x < w; ++x) {
             bool mark = x >= 135 && x < 165 && y >= 45 && y < 75; // y from the top
@@ -213,15 +242,7 @@ TEST_F(PaperAndFaults, BmpCardIsScannedAtItsOwnResolution)
             uint8_t* p = &file[54 + size_t(hgt - 1 - y) * stride + x * 3];
             p[0] = p[1] = p[2] = v;
         }
-    char path[MAX_PATH];
-    GetTempPathA(MAX_PATH, path);
-    strcat(path, "scansim_card.bmp");
-    FILE* f = fopen(path, "wb");
-    ASSERT_NE(nullptr, f);
-    fwrite(file.data(), 1, file.size(), f);
-    fclose(f);
-    ASSERT_EQ(1, scansim_insert_bmp(0, path));
-    DeleteFileA(path);
+    ASSERT_EQ(1, insertFile(file));
     EXPECT_EQ(1, status().sheetPresent);
 
     // Sheet at the line, one 600-dpi line through the mark's middle (row 0.3 inch).

@@ -87,7 +87,7 @@ protected:
         writeReg(h, 0x4C, 0x0F);
         writeReg(h, 0x4D, 0xFF);
         writeReg(h, 0x07, 0x01);
-        Sleep(250);
+        sleepMs(250);
         writeReg(h, 0x07, 0x00);
     }
     void runSteps(uint16_t steps)
@@ -133,7 +133,7 @@ protected:
     {
         initImage(led, 600, 1).write(h);
         writeReg(h, 0x07, 0x01);
-        Sleep(200);
+        sleepMs(200);
         writeReg(h, 0x07, 0x00);
         ASSERT_EQ(0x00, readReg(h, 0x02) & 0x01) << "calibration sheet present";
         for (int k = 0; k < 3; ++k) {

@@ -28,13 +28,13 @@ TEST(RegisterImage, TheDeviceShowsItsRegistersAsText)
 {
     scansim_reset();
     ASSERT_EQ(1, scansim_attach(9, SCANSIM_KIND_CIS0, 0x0400, 0x1002));
-    HANDLE h = simtest::openDevice(9);
-    ASSERT_NE(INVALID_HANDLE_VALUE, h);
+    simtest::Handle h = simtest::openDevice(9);
+    ASSERT_NE(0, h);
     uint8_t pair[2] = {0x05, 0x3A};
     simtest::wrenWrite(h, 0x36, pair, 2, true);
     std::vector<char> text(scansim_register_text(9, nullptr, 0));
     ASSERT_EQ(text.size(), scansim_register_text(9, text.data(), uint32_t(text.size())));
     EXPECT_NE(nullptr, strstr(text.data(), "\n30: 00 00 00 00 00 00 05 3A"));
     EXPECT_EQ(0u, scansim_register_text(10, nullptr, 0));
-    UsbDevClose(h);
+    scansim_io_close(h);
 }

@@ -1,31 +1,43 @@
 // Test-side framing of the two drivers' transports, built from the wire format the
-// drivers document, plus small helpers to drive a simulated device through the seam.
+// drivers document, plus small helpers to drive a simulated device through the
+// simulator's io functions.
 #pragma once
 
 #include "scansim.h"
-#include "usb_device.h"
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <stdint.h>
 #include <stdio.h>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace simtest {
 
 enum : uint8_t { W_ONE = 0x00, R_ONE = 0x01, W_INC = 0x02, R_INC = 0x03 };
 
-inline HANDLE openDevice(int index)
+// A handle of the simulator's io functions; 0 when the device is absent.
+typedef intptr_t Handle;
+
+// The usbscan device descriptor, as scansim_io_control answers it.
+struct Descriptor {
+    uint16_t vendorId, productId, deviceRelease, languageId;
+};
+
+inline Handle openDevice(int index)
 {
     char name[32];
     snprintf(name, sizeof name, "\\\\.\\usbscan%d", index);
-    return UsbDevOpen(name);
+    return scansim_io_open(name);
 }
+
+inline void sleepMs(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
 
 // Both drivers send 60-byte chunks with 4-byte headers, collected into one bulk
 // transfer until it holds at least `flushAt` bytes (or the data ends).
-inline void framedWrite(HANDLE h, uint8_t reg, const uint8_t* data, uint32_t count, bool inc,
+inline void framedWrite(Handle h, uint8_t reg, const uint8_t* data, uint32_t count, bool inc,
                         int64_t flushAt)
 {
     std::vector<uint8_t> transfer;
@@ -40,28 +52,28 @@ inline void framedWrite(HANDLE h, uint8_t reg, const uint8_t* data, uint32_t cou
         done += n;
         if (int64_t(transfer.size()) >= flushAt || done == count) {
             uint32_t written = 0;
-            UsbDevWrite(h, transfer.data(), uint32_t(transfer.size()), &written);
+            scansim_io_write(h, transfer.data(), uint32_t(transfer.size()), &written);
             transfer.clear();
         }
     }
 }
 
 // plover: a transfer goes out once it holds 191 bytes or more.
-inline void ploverWrite(HANDLE h, uint8_t reg, const uint8_t* data, uint32_t count, bool inc)
+inline void ploverWrite(Handle h, uint8_t reg, const uint8_t* data, uint32_t count, bool inc)
 {
     framedWrite(h, reg, data, count, inc, 191);
 }
 
 // wren: a transfer goes out once it holds at least (length - 59) bytes.
-inline void wrenWrite(HANDLE h, uint8_t reg, const uint8_t* data, uint32_t count, bool inc)
+inline void wrenWrite(Handle h, uint8_t reg, const uint8_t* data, uint32_t count, bool inc)
 {
     framedWrite(h, reg, data, count, inc, int64_t(count) - 59);
 }
 
-inline void writeReg(HANDLE h, uint8_t reg, uint8_t value) { ploverWrite(h, reg, &value, 1, false); }
+inline void writeReg(Handle h, uint8_t reg, uint8_t value) { ploverWrite(h, reg, &value, 1, false); }
 
 // plover: chunks of at most 63488 bytes, one header per chunk. Returns the bytes received.
-inline uint32_t ploverRead(HANDLE h, uint8_t reg, uint8_t* buffer, uint32_t count, bool inc)
+inline uint32_t ploverRead(Handle h, uint8_t reg, uint8_t* buffer, uint32_t count, bool inc)
 {
     uint32_t got = 0;
     while (got < count) {
@@ -69,8 +81,8 @@ inline uint32_t ploverRead(HANDLE h, uint8_t reg, uint8_t* buffer, uint32_t coun
         uint8_t header[4] = {inc ? R_INC : R_ONE, uint8_t(inc ? reg + got : reg), uint8_t(n >> 8),
                              uint8_t(n)};
         uint32_t written = 0, received = 0;
-        UsbDevWrite(h, header, 4, &written);
-        UsbDevRead(h, buffer + got, n, &received);
+        scansim_io_write(h, header, 4, &written);
+        scansim_io_read(h, buffer + got, n, &received);
         got += received;
         if (received < n)
             break;
@@ -78,7 +90,7 @@ inline uint32_t ploverRead(HANDLE h, uint8_t reg, uint8_t* buffer, uint32_t coun
     return got;
 }
 
-inline uint8_t readReg(HANDLE h, uint8_t reg)
+inline uint8_t readReg(Handle h, uint8_t reg)
 {
     uint8_t v = 0xEE;
     ploverRead(h, reg, &v, 1, false);
@@ -119,7 +131,7 @@ struct Regs {
     uint8_t r[127] = {};
     void set8(uint8_t reg, uint8_t v) { r[reg] = v; }
     void set16(uint8_t reg, uint16_t v) { r[reg] = uint8_t(v >> 8); r[reg + 1] = uint8_t(v); }
-    void write(HANDLE h) const { ploverWrite(h, 0x00, r, sizeof r, true); }
+    void write(Handle h) const { ploverWrite(h, 0x00, r, sizeof r, true); }
 };
 
 // A fresh simulator with one CCD device at index 0, opened through the seam.
@@ -130,11 +142,11 @@ protected:
         scansim_reset();
         ASSERT_EQ(1, scansim_attach(0, SCANSIM_KIND_CCD, 0x0400, 0x1000));
         h = openDevice(0);
-        ASSERT_NE(INVALID_HANDLE_VALUE, h);
+        ASSERT_NE(0, h);
     }
-    void TearDown() override { UsbDevClose(h); }
+    void TearDown() override { scansim_io_close(h); }
 
-    HANDLE h = INVALID_HANDLE_VALUE;
+    Handle h = 0;
 };
 
 } // namespace simtest

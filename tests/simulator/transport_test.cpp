@@ -2,6 +2,8 @@
 // transfers byte for byte, the descriptor, the memory port and the sensor register.
 #include "sim_transport.h"
 
+#include <errno.h>
+
 using namespace simtest;
 
 namespace {
@@ -13,17 +15,17 @@ protected:
         scansim_reset();
         ASSERT_EQ(1, scansim_attach(2, SCANSIM_KIND_CCD, 0x0400, 0x1000));
         h = openDevice(2);
-        ASSERT_NE(INVALID_HANDLE_VALUE, h);
+        ASSERT_NE(0, h);
         scansim_log_clear();
     }
-    void TearDown() override { UsbDevClose(h); }
+    void TearDown() override { scansim_io_close(h); }
     std::vector<uint8_t> regs()
     {
         std::vector<uint8_t> r(128);
         scansim_get_registers(2, r.data());
         return r;
     }
-    HANDLE h = INVALID_HANDLE_VALUE;
+    Handle h = 0;
 };
 
 std::vector<uint8_t> counting(size_t n, uint8_t first)
@@ -38,35 +40,40 @@ std::vector<uint8_t> counting(size_t n, uint8_t first)
 
 TEST_F(Transport, DescriptorAndDiscovery)
 {
-    UsbScanDescriptor d = {};
+    Descriptor d = {};
     uint32_t got = 0;
-    ASSERT_TRUE(UsbDevControl(h, IOCTL_GET_DEVICE_DESCRIPTOR, &d, 8, &d, 8, &got));
+    ASSERT_TRUE(scansim_io_control(h, SCANSIM_IO_GET_DESCRIPTOR, &d, 8, &d, 8, &got));
     EXPECT_EQ(8u, got);
     EXPECT_EQ(0x0400, d.vendorId);
     EXPECT_EQ(0x1000, d.productId);
 
     // Too small an answer buffer, an unknown control code: clear failures.
-    EXPECT_FALSE(UsbDevControl(h, IOCTL_GET_DEVICE_DESCRIPTOR, &d, 8, &d, 4, &got));
-    EXPECT_EQ(DWORD(ERROR_INSUFFICIENT_BUFFER), GetLastError());
-    EXPECT_FALSE(UsbDevControl(h, 0x80002000u, nullptr, 0, &d, 8, &got));
+    EXPECT_FALSE(scansim_io_control(h, SCANSIM_IO_GET_DESCRIPTOR, &d, 8, &d, 4, &got));
+    EXPECT_EQ(EOVERFLOW, errno);
+    EXPECT_FALSE(scansim_io_control(h, 0x80002000u, nullptr, 0, &d, 8, &got));
+    EXPECT_EQ(ENOTTY, errno);
 
     // Only attached indices and well-formed names open.
-    EXPECT_EQ(INVALID_HANDLE_VALUE, openDevice(0));
-    EXPECT_EQ(INVALID_HANDLE_VALUE, openDevice(126));
-    EXPECT_EQ(INVALID_HANDLE_VALUE, UsbDevOpen("\\\\.\\usbscan2x"));
-    EXPECT_EQ(INVALID_HANDLE_VALUE, UsbDevOpen("usbscan2"));
-    EXPECT_EQ(INVALID_HANDLE_VALUE, UsbDevOpen(nullptr));
-    EXPECT_EQ(INVALID_HANDLE_VALUE, UsbDevOpen("\\\\.\\usbscan127"));
+    EXPECT_EQ(0, openDevice(0));
+    EXPECT_EQ(ENOENT, errno);
+    EXPECT_EQ(0, openDevice(126));
+    EXPECT_EQ(0, scansim_io_open("\\\\.\\usbscan2x"));
+    EXPECT_EQ(0, scansim_io_open("usbscan2"));
+    EXPECT_EQ(0, scansim_io_open(nullptr));
+    EXPECT_EQ(0, scansim_io_open("\\\\.\\usbscan127"));
+    Handle upper = scansim_io_open("\\\\.\\USBSCAN2");
+    EXPECT_NE(0, upper) << "names are not case-sensitive";
+    scansim_io_close(upper);
 
     // A closed handle is refused without harm.
-    HANDLE second = openDevice(2);
-    ASSERT_NE(INVALID_HANDLE_VALUE, second);
-    EXPECT_TRUE(UsbDevClose(second));
+    Handle second = openDevice(2);
+    ASSERT_NE(0, second);
+    EXPECT_TRUE(scansim_io_close(second));
     uint8_t b = 0;
     uint32_t n = 0;
-    EXPECT_FALSE(UsbDevWrite(second, &b, 1, &n));
-    EXPECT_EQ(DWORD(ERROR_INVALID_HANDLE), GetLastError());
-    EXPECT_FALSE(UsbDevClose(second));
+    EXPECT_FALSE(scansim_io_write(second, &b, 1, &n));
+    EXPECT_EQ(EBADF, errno);
+    EXPECT_FALSE(scansim_io_close(second));
 }
 
 TEST_F(Transport, WholeRegisterImageIsOneTransferOf139Bytes)
@@ -198,7 +205,7 @@ TEST_F(Transport, ReadsSplitAndRegisterReads)
     // A truncated frame is counted, not obeyed.
     uint8_t broken[6] = {0x02, 0x10, 0x00, 0x09, 1, 2};
     uint32_t n = 0;
-    UsbDevWrite(h, broken, 6, &n);
+    scansim_io_write(h, broken, 6, &n);
     ASSERT_EQ(1, scansim_get_status(2, &st));
     EXPECT_EQ(1u, st.protocolErrors);
 }
@@ -242,7 +249,7 @@ TEST_F(Transport, SensorRegisterPolarityPerKind)
     // bit 4 clear, variant 0 does not; buttons 1-3 on bits 5-7, "other" on bit 2.
     ASSERT_EQ(1, scansim_attach(5, SCANSIM_KIND_CIS1, 0x0400, 0x1001));
     ASSERT_EQ(1, scansim_attach(6, SCANSIM_KIND_CIS0, 0x0400, 0x1002));
-    HANDLE v1 = openDevice(5), v0 = openDevice(6);
+    Handle v1 = openDevice(5), v0 = openDevice(6);
     uint8_t s1 = readReg(v1, 0x02), s0 = readReg(v0, 0x02);
     EXPECT_EQ(0, s1 & 0x01);
     EXPECT_TRUE((s1 & 0x08) && !(s1 & 0x10));
@@ -254,8 +261,8 @@ TEST_F(Transport, SensorRegisterPolarityPerKind)
     EXPECT_EQ(0x01, s1 & 0x01);
     EXPECT_EQ(0x40, s1 & 0xE0);
     EXPECT_EQ(0x04, s1 & 0x04);
-    UsbDevClose(v1);
-    UsbDevClose(v0);
+    scansim_io_close(v1);
+    scansim_io_close(v0);
 }
 
 TEST_F(Transport, ResetClearsRegistersButKeepsMemory)
