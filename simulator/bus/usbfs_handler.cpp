@@ -69,11 +69,12 @@ bool deviceGone(Client& c)
 }
 
 // Interface 0 for the caller: usbfs lets a free interface be taken implicitly by a
-// transfer, and a holder whose device went away no longer counts.
+// transfer; a holder that closed the node (or died) or whose device went away no
+// longer counts.
 int claimFor(Client& c)
 {
     Client* holder = c.port->claimant;
-    if (holder && holder != &c && !holder->vanished)
+    if (holder && holder != &c && !holder->vanished && umockdev_ioctl_client_get_connected(holder->peer))
         return EBUSY;
     c.port->claimant = &c;
     return 0;
@@ -300,9 +301,14 @@ const UsbfsRequest* findRequest(unsigned long request)
 
 } // namespace
 
+// umockdev 0.17 tells nobody when a client closes the node or dies (its stream's
+// "closed" is never notified), so closed clients are looked for this often.
+const guint SWEEP_MS = 50;
+
 struct UsbfsHandler::State {
     std::map<std::string, Port> ports; // by device node
     std::map<UMockdevIoctlClient*, std::unique_ptr<Client>> clients;
+    GSource* sweeper = nullptr; // on the worker's context, from the first client on
     bool trace = false;
 
     Client* clientOf(UMockdevIoctlClient* peer)
@@ -320,7 +326,6 @@ struct UsbfsHandler::State {
         if (c.simulator)
             scansim_io_close(c.simulator);
         UMockdevIoctlClient* peer = c.peer;
-        g_signal_handlers_disconnect_by_data(peer, this);
         clients.erase(peer);
         g_object_unref(peer);
     }
@@ -328,14 +333,17 @@ struct UsbfsHandler::State {
 
 namespace {
 
-// A client that closed the node or died: its claim, URBs and handle go.
-void onConnectionChanged(GObject* object, GParamSpec*, gpointer self)
+// Clients that closed the node or died: their claims, URBs and handles go.
+gboolean sweepClosedClients(gpointer self)
 {
     auto* state = static_cast<UsbfsHandler::State*>(self);
-    UMockdevIoctlClient* peer = UMOCKDEV_IOCTL_CLIENT(object);
-    Client* c = state->clientOf(peer);
-    if (c && !umockdev_ioctl_client_get_connected(peer))
+    std::vector<Client*> closed;
+    for (const auto& c : state->clients)
+        if (!umockdev_ioctl_client_get_connected(c.first))
+            closed.push_back(c.second.get());
+    for (Client* c : closed)
         state->forget(*c);
+    return G_SOURCE_CONTINUE;
 }
 
 void onClientConnected(UMockdevIoctlBase*, UMockdevIoctlClient* peer, gpointer self)
@@ -353,7 +361,11 @@ void onClientConnected(UMockdevIoctlBase*, UMockdevIoctlClient* peer, gpointer s
     c->vanished = c->simulator == 0;
     g_object_ref(peer);
     state->clients[peer] = std::move(c);
-    g_signal_connect(peer, "notify::connected", G_CALLBACK(onConnectionChanged), state);
+    if (!state->sweeper) {
+        state->sweeper = g_timeout_source_new(SWEEP_MS);
+        g_source_set_callback(state->sweeper, sweepClosedClients, state, nullptr);
+        g_source_attach(state->sweeper, g_main_context_get_thread_default());
+    }
 }
 
 gboolean onIoctl(UMockdevIoctlBase*, UMockdevIoctlClient* peer, gpointer self)
@@ -390,6 +402,10 @@ UsbfsHandler::UsbfsHandler(const std::vector<BusDevice>& devices, bool trace)
 UsbfsHandler::~UsbfsHandler()
 {
     g_signal_handlers_disconnect_by_data(handler_, state_.get());
+    if (state_->sweeper) {
+        g_source_destroy(state_->sweeper);
+        g_source_unref(state_->sweeper);
+    }
     while (!state_->clients.empty())
         state_->forget(*state_->clients.begin()->second);
     g_object_unref(handler_);
