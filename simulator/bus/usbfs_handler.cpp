@@ -4,17 +4,23 @@
 #include "scansim.h"
 #include "usb_descriptors.h"
 
+#include <dirent.h>
 #include <errno.h>
 #include <linux/usb/ch9.h>
 #include <linux/usbdevice_fs.h>
 #include <sys/ioctl.h>
 #include <stddef.h>
+#include <poll.h>
 #include <stdio.h>
+#include <stdlib.h>
 #include <string.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <deque>
 #include <map>
+#include <set>
 
 namespace bus {
 
@@ -30,6 +36,7 @@ struct Port {
 struct Client {
     UMockdevIoctlClient* peer = nullptr;
     Port* port = nullptr;
+    int socket = -1;        // this end of the client's connection, -1 when not found
     intptr_t simulator = 0; // 0: the device was gone when the node was opened
     bool vanished = false;  // the device went away under this client
     std::deque<UMockdevIoctlData*> reapable; // completed URBs, oldest first (references held)
@@ -68,13 +75,43 @@ bool deviceGone(Client& c)
     return c.vanished;
 }
 
+// The client closed the node or died. umockdev 0.17 notices a close only between
+// requests and tells nobody (its stream's "closed" is never notified); a client
+// killed while it waited for an answer it never notices at all. The socket knows.
+bool gone(const Client& c)
+{
+    if (!umockdev_ioctl_client_get_connected(c.peer))
+        return true;
+    pollfd p = {c.socket, POLLRDHUP, 0};
+    return c.socket >= 0 && poll(&p, 1, 0) == 1 && (p.revents & (POLLRDHUP | POLLHUP | POLLERR));
+}
+
+// The connection umockdev has just accepted: the one socket of this process whose
+// peer is another process, that is still open at the far end and not yet a client's.
+int newClientSocket(const std::set<int>& known)
+{
+    int found = -1;
+    DIR* fds = opendir("/proc/self/fd");
+    for (dirent* e; fds && (e = readdir(fds));) {
+        const int fd = atoi(e->d_name);
+        ucred peer = {};
+        socklen_t size = sizeof peer;
+        pollfd p = {fd, POLLRDHUP, 0};
+        if (e->d_name[0] != '.' && !known.count(fd) && getsockopt(fd, SOL_SOCKET, SO_PEERCRED, &peer, &size) == 0 &&
+            peer.pid > 0 && peer.pid != getpid() && poll(&p, 1, 0) == 0)
+            found = fd;
+    }
+    if (fds)
+        closedir(fds);
+    return found;
+}
+
 // Interface 0 for the caller: usbfs lets a free interface be taken implicitly by a
-// transfer; a holder that closed the node (or died) or whose device went away no
-// longer counts.
+// transfer; a holder that is gone or whose device went away no longer counts.
 int claimFor(Client& c)
 {
     Client* holder = c.port->claimant;
-    if (holder && holder != &c && !holder->vanished && umockdev_ioctl_client_get_connected(holder->peer))
+    if (holder && holder != &c && !holder->vanished && !gone(*holder))
         return EBUSY;
     c.port->claimant = &c;
     return 0;
@@ -301,13 +338,16 @@ const UsbfsRequest* findRequest(unsigned long request)
 
 } // namespace
 
-// umockdev 0.17 tells nobody when a client closes the node or dies (its stream's
-// "closed" is never notified), so closed clients are looked for this often.
+// How often clients that are gone are looked for (see gone()).
 const guint SWEEP_MS = 50;
 
 struct UsbfsHandler::State {
     std::map<std::string, Port> ports; // by device node
     std::map<UMockdevIoctlClient*, std::unique_ptr<Client>> clients;
+    std::set<int> clientSockets;
+    // Clients killed during a request: umockdev never closes their streams and
+    // complains when such a client is freed, so they are kept to the end.
+    std::vector<UMockdevIoctlClient*> abandoned;
     GSource* sweeper = nullptr; // on the worker's context, from the first client on
     bool trace = false;
 
@@ -325,9 +365,13 @@ struct UsbfsHandler::State {
             g_object_unref(urb);
         if (c.simulator)
             scansim_io_close(c.simulator);
+        clientSockets.erase(c.socket);
         UMockdevIoctlClient* peer = c.peer;
         clients.erase(peer);
-        g_object_unref(peer);
+        if (umockdev_ioctl_client_get_connected(peer))
+            abandoned.push_back(peer);
+        else
+            g_object_unref(peer);
     }
 };
 
@@ -339,7 +383,7 @@ gboolean sweepClosedClients(gpointer self)
     auto* state = static_cast<UsbfsHandler::State*>(self);
     std::vector<Client*> closed;
     for (const auto& c : state->clients)
-        if (!umockdev_ioctl_client_get_connected(c.first))
+        if (gone(*c.second))
             closed.push_back(c.second.get());
     for (Client* c : closed)
         state->forget(*c);
@@ -359,6 +403,8 @@ void onClientConnected(UMockdevIoctlBase*, UMockdevIoctlClient* peer, gpointer s
     snprintf(name, sizeof name, "\\\\.\\usbscan%d", port->second.device.index);
     c->simulator = scansim_io_open(name); // an open try: a vanished device may return at one
     c->vanished = c->simulator == 0;
+    c->socket = newClientSocket(state->clientSockets);
+    state->clientSockets.insert(c->socket);
     g_object_ref(peer);
     state->clients[peer] = std::move(c);
     if (!state->sweeper) {
@@ -409,6 +455,7 @@ UsbfsHandler::~UsbfsHandler()
     while (!state_->clients.empty())
         state_->forget(*state_->clients.begin()->second);
     g_object_unref(handler_);
+    // state_->abandoned stays: the process ends.
 }
 
 bool UsbfsHandler::attach(UMockdevTestbed* testbed, std::string& error)

@@ -87,9 +87,13 @@ TEST(ScansimBus, OneHolderAtATimeAndADeadHolderLetsGo)
 {
     const std::string marker = temp("held");
     remove(marker.c_str());
-    // The holder is killed while it waits: its claim must not outlive it.
-    Outcome r = run(kBus + " --device 0=ccd -- sh -c '" + kProbe + " hold " + marker + " & while [ ! -e " + marker +
-                " ]; do sleep 0.02; done; " + kProbe + " busy && kill -KILL $! && wait; " + kProbe + " free'");
+    // Holders killed while they wait, for a signal or in the middle of a page (most of
+    // it spent waiting for the host's answers): their claims must not outlive them.
+    const std::string probe = kProbe;
+    Outcome r = run(kBus + " --device 0=ccd --sheet 0=fiducial+fiducial+fiducial -- sh -c '" + probe + " hold " +
+                    marker + " & while [ ! -e " + marker + " ]; do sleep 0.02; done; " + probe +
+                    " busy && kill -KILL $! && wait; " + probe + " free && { " + probe +
+                    " pages & sleep 0.5; kill -KILL $!; wait; " + probe + " free; }'");
     EXPECT_EQ(0, r.status) << r.output;
     remove(marker.c_str());
 }
