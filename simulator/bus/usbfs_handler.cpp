@@ -42,6 +42,9 @@ struct Client {
     std::deque<UMockdevIoctlData*> reapable; // completed URBs, oldest first (references held)
 };
 
+// usbfs's own limit (usbfs_memory_mb): a larger transfer is refused with ENOMEM.
+const uint32_t MOST_TRANSFER_BYTES = 16u << 20;
+
 struct Answer {
     long result;
     int error;
@@ -106,12 +109,17 @@ int newClientSocket(const std::set<int>& known)
     return found;
 }
 
-// Interface 0 for the caller: usbfs lets a free interface be taken implicitly by a
-// transfer; a holder that is gone or whose device went away no longer counts.
+// A holder that is gone or whose device went away no longer counts.
+bool heldByAnother(const Client& c)
+{
+    const Client* holder = c.port->claimant;
+    return holder && holder != &c && !holder->vanished && !gone(*holder);
+}
+
+// Interface 0 for the caller: usbfs lets a free interface be taken implicitly by a transfer.
 int claimFor(Client& c)
 {
-    Client* holder = c.port->claimant;
-    if (holder && holder != &c && !holder->vanished && !gone(*holder))
+    if (heldByAnother(c))
         return EBUSY;
     c.port->claimant = &c;
     return 0;
@@ -165,13 +173,24 @@ Answer capabilities(Call& c)
     return DONE;
 }
 
+// The value the argument points at (the whole of it, or its first member); false when
+// the client's memory cannot be read.
+template <typename T>
+bool valueOf(const Call& c, T& value)
+{
+    Resolved r(c.arg, 0, sizeof(T));
+    if (r.data)
+        value = *r.as<T>();
+    return r.data != nullptr;
+}
+
 // Also USBDEVFS_DISCONNECT_CLAIM, whose structure starts with the interface number.
 Answer claimInterface(Call& c)
 {
-    Resolved number(c.arg, 0, sizeof(unsigned));
-    if (!number.data)
+    unsigned number = 0;
+    if (!valueOf(c, number))
         return failed(EFAULT);
-    if (*number.as<unsigned>() != SCANNER_INTERFACE)
+    if (number != SCANNER_INTERFACE)
         return failed(ENOENT);
     int busy = claimFor(c.client);
     return busy ? failed(busy) : DONE;
@@ -179,10 +198,10 @@ Answer claimInterface(Call& c)
 
 Answer releaseInterface(Call& c)
 {
-    Resolved number(c.arg, 0, sizeof(unsigned));
-    if (!number.data)
+    unsigned number = 0;
+    if (!valueOf(c, number))
         return failed(EFAULT);
-    if (*number.as<unsigned>() != SCANNER_INTERFACE || c.client.port->claimant != &c.client)
+    if (number != SCANNER_INTERFACE || c.client.port->claimant != &c.client)
         return failed(EINVAL);
     c.client.port->claimant = nullptr;
     return DONE;
@@ -190,22 +209,20 @@ Answer releaseInterface(Call& c)
 
 Answer setInterface(Call& c)
 {
-    Resolved s(c.arg, 0, sizeof(usbdevfs_setinterface));
-    if (!s.data)
+    usbdevfs_setinterface set = {};
+    if (!valueOf(c, set))
         return failed(EFAULT);
-    const usbdevfs_setinterface* set = s.as<usbdevfs_setinterface>();
-    return set->interface == SCANNER_INTERFACE && set->altsetting == 0 ? DONE : failed(EINVAL);
+    return set.interface == SCANNER_INTERFACE && set.altsetting == 0 ? DONE : failed(EINVAL);
 }
 
 Answer setConfiguration(Call& c)
 {
-    Resolved value(c.arg, 0, sizeof(int));
-    if (!value.data)
+    int value = 0;
+    if (!valueOf(c, value))
         return failed(EFAULT);
-    if (*value.as<int>() != SCANNER_CONFIGURATION)
+    if (value != SCANNER_CONFIGURATION)
         return failed(EINVAL);
-    Client* holder = c.client.port->claimant;
-    return holder && holder != &c.client ? failed(EBUSY) : DONE;
+    return heldByAnother(c.client) ? failed(EBUSY) : DONE;
 }
 
 Answer accept(Call&) { return DONE; }
@@ -241,6 +258,8 @@ Answer bulkIoctl(Call& c)
     if (!t.data)
         return failed(EFAULT);
     usbdevfs_bulktransfer* x = t.as<usbdevfs_bulktransfer>();
+    if (x->len > MOST_TRANSFER_BYTES)
+        return failed(ENOMEM);
     Resolved data(t.data, offsetof(usbdevfs_bulktransfer, data), x->len);
     if (x->len && !data.data)
         return failed(EFAULT);
@@ -268,6 +287,10 @@ Answer submitUrb(Call& c)
     if (!urbData)
         return failed(EFAULT);
     usbdevfs_urb* urb = reinterpret_cast<usbdevfs_urb*>(urbData->data);
+    if (urb->buffer_length > int(MOST_TRANSFER_BYTES)) {
+        g_object_unref(urbData);
+        return failed(ENOMEM);
+    }
     Resolved buffer(urbData, offsetof(usbdevfs_urb, buffer), size_t(std::max(urb->buffer_length, 0)));
     long n = urb->buffer_length < 0 || (urb->buffer_length && !buffer.data)
                  ? -EFAULT
