@@ -1,0 +1,23 @@
+// The platform one handle's driver core runs on: the POSIX seam, with two changes.
+// USB enumeration lists only the handle's device, so a core that takes "the first
+// scanner" takes that one. The settings file is read from the SANE configuration
+// folder with the user's own copy (in the data folder) over it, and written to the
+// user's copy: calibration stores measured values there, and the configuration
+// folder is the system's.
+#pragma once
+
+#include "platform_posix.h"
+
+namespace kestrel_sane {
+
+struct HandlePlatform {
+    platform::PosixPlatform posix;
+    platform::Platform platform = {}; // what the core gets
+    platform::UsbDeviceRef device = {};
+};
+
+void InitHandlePlatform(HandlePlatform* hp, const platform::PosixOptions& options,
+                        const platform::UsbDeviceRef& device);
+void CloseHandlePlatform(HandlePlatform* hp);
+
+} // namespace kestrel_sane
