@@ -7,6 +7,7 @@
  * the control API the simulator configures itself from the environment on first use:
  *   SCANSIM_DEVICES  "0=ccd,1=cis1:0400:1001"  kind (ccd, cis0, cis1), optional hex ids
  *   SCANSIM_SHEET    "0=fiducial" | "0=white" | "0=gray" | "0=file:C:\card.bmp"
+ *                    a feeder stack "0=white+fiducial": the next sheet goes in when one has left
  *   SCANSIM_FAULTS   "0=short_every:7,0=jam:500" (names of SCANSIM_FAULT_* in lower case)
  * Every function returns 1 (or a count) on success and 0 on bad arguments. Any thread
  * may call any function: one lock in the simulator serialises all calls (a read of

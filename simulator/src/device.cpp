@@ -267,6 +267,7 @@ void Device::command(uint8_t value)
     default:
         break; // other values start nothing
     }
+    feedFromStack();
 }
 
 void Device::startScan()
@@ -338,6 +339,22 @@ void Device::insertSheet(Sheet sheet)
 {
     sheet_ = std::move(sheet);
     paper_.insert(sheet_.heightSteps());
+}
+
+void Device::stackSheet(Sheet sheet)
+{
+    stack_.push_back(std::move(sheet));
+    feedFromStack();
+}
+
+// Not while the motor turns: a sheet dropped in during a run or scan would be carried
+// off by the motion meant for the one before.
+void Device::feedFromStack()
+{
+    if (stack_.empty() || paper_.present() || scanning_ || paper_.run() != Run::None)
+        return;
+    insertSheet(std::move(stack_.front()));
+    stack_.pop_front();
 }
 
 bool Device::setFault(int fault, uint32_t param)

@@ -9,6 +9,7 @@
 #include "sheet.h"
 
 #include <stdint.h>
+#include <deque>
 #include <map>
 #include <vector>
 
@@ -53,7 +54,11 @@ public:
     bool disconnectPending() const { return disconnectPending_; }
     void clearDisconnectPending() { disconnectPending_ = false; }
 
+    // Puts a sheet into the paper path now, in place of any there.
     void insertSheet(Sheet sheet);
+    // Puts a sheet at the back of the feeder stack: it goes into the paper path once
+    // the sheets before it have been ejected and the motor rests.
+    void stackSheet(Sheet sheet);
     void removeSheet() { paper_.remove(); }
     void pressButton(int button, bool pressed);
     // SCANSIM_FAULT_* of scansim.h; false for an unknown fault.
@@ -77,6 +82,7 @@ private:
     void command(uint8_t value);
     void startScan();
     void stopScan();
+    void feedFromStack();
     uint8_t sensorInputs();
     uint8_t status() const;
     std::vector<uint8_t>* region(uint8_t id);
@@ -115,6 +121,7 @@ private:
 
     PaperPath paper_;
     Sheet sheet_;
+    std::deque<Sheet> stack_; // waiting behind sheet_
     bool buttons_[4] = {false, false, false, false};
     Faults faults_;
     bool flapState_ = false;

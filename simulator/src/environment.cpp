@@ -67,77 +67,134 @@ std::string lower(std::string t)
 struct Item {
     int index;
     std::string value;
+    std::string text; // as given, for messages
 };
 
-// "0=a,1=b" -> (0, "a"), (1, "b"); items without '=' are skipped.
-std::vector<Item> itemsOf(const char* variable)
+// "0=a,1=b" -> (0, "a"), (1, "b"); an item without '=' or index is an error.
+bool itemsOf(const char* text, std::vector<Item>& items, std::string& error)
 {
-    std::vector<Item> items;
-    const char* text = getenv(variable);
     if (!text)
-        return items;
+        return true;
     for (const std::string& item : split(text, ',')) {
         size_t eq = item.find('=');
-        if (eq != std::string::npos)
-            items.push_back({atoi(item.substr(0, eq).c_str()), item.substr(eq + 1)});
+        char* end = nullptr;
+        long index = eq == std::string::npos ? -1 : strtol(item.c_str(), &end, 10);
+        if (index < 0 || index >= SCANSIM_MAX_DEVICES || end != item.c_str() + eq) {
+            if (!item.empty() && error.empty())
+                error = "'" + item + "': expected N=VALUE with N from 0 to 126";
+            continue;
+        }
+        items.push_back({int(index), item.substr(eq + 1), item});
     }
-    return items;
+    return error.empty();
+}
+
+bool fail(std::string& error, const Item& item, const std::string& why)
+{
+    if (error.empty())
+        error = "'" + item.text + "': " + why;
+    return false;
 }
 
 // "ccd" or "cis1:0400:1001" (hexadecimal vendor and product ids).
-void devicesFromEnvironment()
+bool attachDevice(const Item& item, std::string& error)
 {
-    for (const Item& item : itemsOf("SCANSIM_DEVICES")) {
-        std::vector<std::string> f = split(item.value, ':');
-        int kind = codeOf(kKindNames, lower(f[0]));
-        uint16_t vid = SCANSIM_DEFAULT_VID;
-        uint16_t pid = kind == SCANSIM_KIND_CCD ? SCANSIM_DEFAULT_PID_CCD : SCANSIM_DEFAULT_PID_CIS;
-        if (f.size() >= 3) {
-            vid = uint16_t(strtoul(f[1].c_str(), nullptr, 16));
-            pid = uint16_t(strtoul(f[2].c_str(), nullptr, 16));
-        }
-        attach(item.index, kind, vid, pid);
+    std::vector<std::string> f = split(item.value, ':');
+    int kind = codeOf(kKindNames, lower(f[0]));
+    if (!kind || (f.size() != 1 && f.size() != 3))
+        return fail(error, item, "expected ccd, cis0 or cis1, optionally with :VVVV:PPPP");
+    uint16_t vid = SCANSIM_DEFAULT_VID;
+    uint16_t pid = kind == SCANSIM_KIND_CCD ? SCANSIM_DEFAULT_PID_CCD : SCANSIM_DEFAULT_PID_CIS;
+    if (f.size() == 3) {
+        char *endV = nullptr, *endP = nullptr;
+        unsigned long v = strtoul(f[1].c_str(), &endV, 16), p = strtoul(f[2].c_str(), &endP, 16);
+        if (f[1].empty() || f[2].empty() || *endV || *endP || v > 0xFFFF || p > 0xFFFF)
+            return fail(error, item, "ids are four hexadecimal digits");
+        vid = uint16_t(v);
+        pid = uint16_t(p);
     }
+    return attach(item.index, kind, vid, pid);
 }
 
 // "fiducial", "white", "gray" or "file:<path of a BMP>".
-void sheetsFromEnvironment()
+bool makeSheet(const std::string& name, Sheet& sheet, std::string& why)
 {
-    for (const Item& item : itemsOf("SCANSIM_SHEET")) {
-        std::string name = lower(item.value);
-        try {
-            if (int card = codeOf(kCardNames, name))
-                insertCard(item.index, card);
-            else if (name.compare(0, 5, "file:") == 0)
-                insertBmp(item.index, item.value.substr(5).c_str());
-        } catch (...) {
-            // a card too large for memory: the feeder stays empty
-        }
+    if (int card = codeOf(kCardNames, lower(name)))
+        return makeCard(card, sheet);
+    if (lower(name.substr(0, 5)) == "file:")
+        return loadBmp(name.substr(5).c_str(), sheet, why);
+    why = "expected fiducial, white, gray or file:PATH";
+    return false;
+}
+
+// "a" or a feeder stack "a+b+c": a goes into the paper path, b and c wait behind it.
+bool insertSheets(const Item& item, std::string& error)
+{
+    Device* d = deviceAt(item.index);
+    if (!d)
+        return fail(error, item, "no device " + std::to_string(item.index));
+    std::vector<std::string> names = split(item.value, '+');
+    for (size_t i = 0; i < names.size(); ++i) {
+        Sheet sheet;
+        std::string why;
+        if (!makeSheet(names[i], sheet, why))
+            return fail(error, item, names[i] + ": " + why);
+        if (i == 0)
+            d->insertSheet(std::move(sheet));
+        else
+            d->stackSheet(std::move(sheet));
     }
+    return true;
 }
 
 // "short_every:7", "jam:500", "sensor_flap".
-void faultsFromEnvironment()
+bool setFault(const Item& item, std::string& error)
 {
-    for (const Item& item : itemsOf("SCANSIM_FAULTS")) {
-        std::vector<std::string> f = split(item.value, ':');
-        Device* d = deviceAt(item.index);
-        int fault = codeOf(kFaultNames, lower(f[0]));
-        if (d && fault)
-            d->setFault(fault, f.size() > 1 ? uint32_t(strtoul(f[1].c_str(), nullptr, 10)) : 0);
+    Device* d = deviceAt(item.index);
+    if (!d)
+        return fail(error, item, "no device " + std::to_string(item.index));
+    std::vector<std::string> f = split(item.value, ':');
+    int fault = codeOf(kFaultNames, lower(f[0]));
+    char* end = nullptr;
+    uint32_t param = f.size() > 1 ? uint32_t(strtoul(f[1].c_str(), &end, 10)) : 0;
+    if (!fault || f.size() > 2 || (end && *end))
+        return fail(error, item, "expected a fault name and a decimal parameter");
+    return d->setFault(fault, param);
+}
+
+// Every item of one setting through `apply`; all are tried, the first error is kept.
+template <typename Apply>
+void applyItems(const char* text, std::string& error, Apply apply)
+{
+    std::vector<Item> items;
+    itemsOf(text, items, error);
+    for (const Item& item : items) {
+        try {
+            apply(item, error);
+        } catch (...) {
+            fail(error, item, "out of memory"); // a card too large: the feeder stays empty
+        }
     }
 }
 
 } // namespace
 
+bool configure(const ConfigText& text, std::string& error)
+{
+    g_configured = true;
+    error.clear();
+    applyItems(text.devices, error, attachDevice);
+    applyItems(text.sheets, error, insertSheets);
+    applyItems(text.faults, error, setFault);
+    return error.empty();
+}
+
 void configureFromEnvironment()
 {
     if (g_configured)
         return;
-    g_configured = true;
-    devicesFromEnvironment();
-    sheetsFromEnvironment();
-    faultsFromEnvironment();
+    std::string ignored; // a demo's typing error leaves that item out, as always
+    configure({getenv("SCANSIM_DEVICES"), getenv("SCANSIM_SHEET"), getenv("SCANSIM_FAULTS")}, ignored);
 }
 
 void ignoreEnvironment() { g_configured = true; }
