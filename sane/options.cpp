@@ -62,7 +62,7 @@ const OptionRow kOptionRows[OPTION_COUNT] = {
     {OPT_CALIBRATE, "calibrate", "Calibrate",
      "Calibrates the scanner with its white calibration card: put the card in the feeder, then press. "
      "The card is fed through and ejected.",
-     SANE_TYPE_BUTTON, SANE_UNIT_NONE, SANE_CAP_SOFT_SELECT | SANE_CAP_ADVANCED, 0},
+     SANE_TYPE_BUTTON, SANE_UNIT_NONE, kSettable | SANE_CAP_ADVANCED, 0},
 };
 
 struct ModeName {

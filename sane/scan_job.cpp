@@ -11,7 +11,7 @@ namespace kestrel_sane {
 
 namespace {
 
-const size_t kBlockBytes = 128 * 1024;
+const size_t kBlockBytes = 32 * 1024; // small enough that the first lines come early
 const int kMostLinesPerBlock = 32767; // IO_GetImageBlock counts lines in 16 bits
 
 // Lines per driver block; as the Windows data source sizes them, the page's last block
