@@ -1,0 +1,104 @@
+"""End to end through the real clients: scanimage lists and describes both scanners,
+refuses an uncalibrated one, calibrates them with the white card, and scans the
+fiducial card through plover (Color at 150, 300, 600 dpi, Gray, Lineart, an area) and
+wren (Gray, Lineart, an area); scanimage -T passes; python3-sane reads the options and
+scans Gray as scanimage does."""
+import os
+
+from card_check import check_card, read_pnm
+from sane_harness import PLOVER, WREN, Harness
+
+
+def scan_and_check(h, device, name, dpi, args=(), size=None, area=(0.0, 0.0)):
+    done = h.scanimage(device, "--resolution", str(dpi), *args, output=name)
+    if not h.check(done.returncode == 0, "%s: scanimage failed: %s" % (name, done.stderr.strip())):
+        return None
+    image = read_pnm(h.path(name))
+    if size:
+        h.check((image.width, image.height) == size, "%s: %dx%d, expected %dx%d" % ((name, image.width,
+                                                                                     image.height) + size))
+    for problem in check_card(image, dpi, *area):
+        h.check(False, "%s: %s" % (name, problem))
+    return image
+
+
+def setup(h):
+    listed = h.scanimage(None, "-L", debug_dll=True)
+    h.check("device `%s' is a Norvale CCD card scanner (plover) sheetfed scanner" % PLOVER in listed.stdout and
+            "device `%s' is a Norvale CIS card scanner (wren) sheetfed scanner" % WREN in listed.stdout,
+            "scanimage -L: " + listed.stdout)
+    loaded = h.backends_loaded(listed.stderr)
+    h.check(loaded == [os.path.join(h.backend, "libsane-kestrel.so.1")], "backends loaded: %s" % loaded)
+    expected = {
+        PLOVER: ["--mode Color|Gray|Lineart [Color]", "--source ADF [ADF]",
+                 "--resolution 100|150|200|300|400|600dpi [300]", "--preview[=(yes|no)] [no]",
+                 "-l 0..55.88mm [0]", "-t 0..91.44mm [0]", "-x 0..55.88mm [55.88]", "-y 0..91.44mm [91.44]",
+                 "--brightness -100..100% (in steps of 1) [0]", "--contrast -100..100% (in steps of 1) [0]",
+                 "--threshold 0..255 (in steps of 1) [inactive]", "--calibrate [advanced]"],
+        WREN: ["--mode Gray|Lineart [Gray]", "--resolution 50|100|150|200|250|300|", "|1150|1200dpi [300]",
+               "-x 0..53.594mm [53.594]", "-y 0..91.44mm [91.44]", "--calibrate [advanced]"],
+    }
+    for device, lines in expected.items():
+        options = h.scanimage(device, "-A").stdout
+        for line in lines:
+            h.check(line in options, "scanimage -A -d %s lacks '%s'" % (device, line))
+    refused = h.scanimage(PLOVER, output="uncalibrated.pnm")
+    h.check(refused.returncode != 0 and "--calibrate -n" in refused.stderr and "Invalid argument" in refused.stderr,
+            "an uncalibrated scan: " + refused.stderr)
+    for device in (PLOVER, WREN):
+        done = h.scanimage(device, "--calibrate", "-n")
+        h.check(done.returncode == 0, "calibrating %s: %s" % (device, done.stderr))
+
+
+def plover(h):
+    scan_and_check(h, PLOVER, "color150.pnm", 150, size=(330, 540))
+    scan_and_check(h, PLOVER, "color300.pnm", 300, size=(660, 1080))
+    scan_and_check(h, PLOVER, "color600.pnm", 600, size=(1320, 2160))
+    scan_and_check(h, PLOVER, "gray300.pnm", 300, ["--mode", "Gray"], size=(660, 1080))
+    scan_and_check(h, PLOVER, "lineart300.pnm", 300, ["--mode", "Lineart"], size=(660, 1080))
+    # An area from 0.5 inch right, 0.1 inch down, 1.18 by 1 inch: mark 4 and the ramp.
+    scan_and_check(h, PLOVER, "area300.pnm", 300, ["--mode", "Gray", "-l", "12.7", "-t", "2.54", "-x", "29.972",
+                                                   "-y", "25.4"], size=(354, 300), area=(0.5, 0.1))
+
+
+def wren(h):
+    scanned = scan_and_check(h, WREN, "wgray300.pnm", 300, size=(633, 1080))
+    scan_and_check(h, WREN, "wlineart200.pnm", 200, ["--mode", "Lineart"], size=(422, 720))
+    scan_and_check(h, WREN, "warea600.pnm", 600, ["-l", "12.7", "-t", "2.54", "-x", "29.972", "-y", "25.4"],
+                   size=(708, 600), area=(0.5, 0.1))
+    tested = h.scanimage(WREN, "--resolution", "100", "-T")
+    h.check(tested.returncode == 0 and "FAIL" not in tested.stderr, "scanimage -T: " + tested.stderr)
+
+    import sane
+    sane.init()
+    device = sane.open(WREN)
+    options = {o[1]: o for o in device.get_options()}
+    h.check(options["mode"][8] == ["Gray", "Lineart"], "python3-sane: modes %s" % options["mode"][8])
+    h.check(options["resolution"][8][:2] == [50, 100], "python3-sane: resolutions %s" % options["resolution"][8])
+    device.br_x = 100.0  # past the bed: clamped to it
+    h.check(abs(device.br_x - 53.594) < 0.001, "python3-sane: br-x %.3f past the bed" % device.br_x)
+    device.br_x = 53.594
+    device.resolution = 300
+    image = device.scan()
+    device.close()
+    if scanned:
+        h.check(image.size == (scanned.width, scanned.height), "python3-sane image %s" % (image.size,))
+        ours, theirs = image.tobytes(), scanned.data
+        differ = sum(abs(a - b) for a, b in zip(ours, theirs)) / max(1, len(ours))
+        h.check(image.mode == "L" and differ < 2.0, "python3-sane and scanimage differ by %.2f on average" % differ)
+
+
+def main():
+    h = Harness({"setup": setup, "plover": plover, "wren": wren}).run()
+    state = h.session("setup", ["0=ccd", "1=cis0"], ["0=white", "1=white"])
+    h.check(state.get(0, {}).get("sheets_ejected") == "1" and state.get(1, {}).get("sheets_ejected") == "1",
+            "the white cards were not ejected after calibration: %s" % state)
+    state = h.session("plover", ["0=ccd"], ["0=" + "+".join(["fiducial"] * 6)])
+    h.check(state.get(0, {}).get("sheets_ejected") == "6", "plover: cards ejected %s" % state)
+    state = h.session("wren", ["1=cis0"], ["1=" + "+".join(["fiducial"] * 5)])
+    h.check(state.get(1, {}).get("sheets_ejected") == "5", "wren: cards ejected %s" % state)
+    h.finish()
+
+
+if __name__ == "__main__":
+    main()
