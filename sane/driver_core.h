@@ -21,6 +21,7 @@ struct DriverFacts {
     bool (*accepts)(uint16_t vendor, uint16_t product);
     bool color;               // scans colour (else gray only)
     int bedWidth, bedHeight;  // hundredths of an inch
+    bool firstColumnNotImage; // a line's first pixel is a byte of another line
 };
 
 extern const DriverFacts kPloverFacts;

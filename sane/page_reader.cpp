@@ -47,7 +47,8 @@ void MakeTone(int brightness, int contrast, uint8_t tone[256])
     }
 }
 
-LineLayout MakeLayout(ScanMode mode, int driverWidth, int pixels, int brightness, int contrast, int threshold)
+LineLayout MakeLayout(ScanMode mode, int driverWidth, int pixels, int brightness, int contrast, int threshold,
+                      bool firstColumnNotImage)
 {
     LineLayout l;
     l.mode = mode;
@@ -58,13 +59,17 @@ LineLayout MakeLayout(ScanMode mode, int driverWidth, int pixels, int brightness
     l.bytesPerLine = mode == ScanMode::Color ? 3 * l.pixels : mode == ScanMode::Gray ? l.pixels : (l.pixels + 7) / 8;
     MakeTone(brightness, contrast, l.tone);
     l.threshold = threshold;
+    l.mendFirstColumn = firstColumnNotImage && driverWidth > 1;
     return l;
 }
 
-void ConvertBlock(const LineLayout& layout, const uint8_t* block, int lines, uint8_t* out)
+void ConvertBlock(const LineLayout& layout, uint8_t* block, int lines, uint8_t* out)
 {
+    const size_t pixelBytes = layout.mode == ScanMode::Color ? 3 : 1;
     for (int k = 0; k < lines; ++k) {
-        const uint8_t* in = block + size_t(lines - 1 - k) * size_t(layout.stride);
+        uint8_t* in = block + size_t(lines - 1 - k) * size_t(layout.stride);
+        if (layout.mendFirstColumn)
+            memcpy(in, in + pixelBytes, pixelBytes);
         uint8_t* line = out + size_t(k) * size_t(layout.bytesPerLine);
         switch (layout.mode) {
         case ScanMode::Color: ColorLine(layout, in, line); break;

@@ -2,7 +2,8 @@
 // padded to 4 bytes, bottom-up within the block (blocks come from the top of the
 // page); colour pixels are blue-green-red. SANE wants lines top-down, colour as
 // red-green-blue, no padding, and Lineart with 1 = black. Brightness and contrast
-// (Color, Gray) and the threshold (Lineart, scanned in gray) are applied here.
+// (Color, Gray) and the threshold (Lineart, scanned in gray) are applied here, and a
+// first column that is no image (plover's) is given the second column's pixels.
 #pragma once
 
 #include "options.h"
@@ -20,12 +21,15 @@ struct LineLayout {
     int bytesPerLine; // bytes of a SANE line
     uint8_t tone[256];
     int threshold;    // Lineart: a gray value below it is black
+    bool mendFirstColumn;
 };
 
-LineLayout MakeLayout(ScanMode mode, int driverWidth, int pixels, int brightness, int contrast, int threshold);
+LineLayout MakeLayout(ScanMode mode, int driverWidth, int pixels, int brightness, int contrast, int threshold,
+                      bool firstColumnNotImage);
 
-// `lines` driver lines of a block into as many SANE lines at `out`.
-void ConvertBlock(const LineLayout& layout, const uint8_t* block, int lines, uint8_t* out);
+// `lines` driver lines of a block into as many SANE lines at `out` (the block is
+// mended in place).
+void ConvertBlock(const LineLayout& layout, uint8_t* block, int lines, uint8_t* out);
 
 // One SANE line of white, for lines a page did not deliver.
 void WhiteLine(const LineLayout& layout, uint8_t* out);

@@ -110,8 +110,10 @@ private:
 
 } // namespace
 
+// plover's block reversal puts a byte of the next line (or past the block) at each
+// line's start.
 const DriverFacts kPloverFacts = {"plover", "CCD card scanner (plover)", PloverAccepts, true,
-                                  plover::BED_WIDTH, plover::BED_HEIGHT};
+                                  plover::BED_WIDTH, plover::BED_HEIGHT, true};
 
 std::unique_ptr<DriverCore> MakePloverCore(const platform::Platform* os)
 {

@@ -112,7 +112,8 @@ SANE_Status StartPage(Scanner& s)
     job.driverHeight = height;
     job.parameters = ParametersOf(job.request, width, height);
     const PageRequest& r = job.request;
-    job.layout = MakeLayout(r.mode, width, job.parameters.pixels_per_line, r.brightness, r.contrast, r.threshold);
+    job.layout = MakeLayout(r.mode, width, job.parameters.pixels_per_line, r.brightness, r.contrast, r.threshold,
+                            s.core->facts().firstColumnNotImage);
     job.linesPerBlock = LinesPerBlock(job.layout.stride, height);
     job.linesDone = 0;
     job.driverEnded = false;

@@ -101,7 +101,7 @@ private:
 } // namespace
 
 // 2.11 inches: the widest area wren's settings correction keeps; cards are 3.6 inches long.
-const DriverFacts kWrenFacts = {"wren", "CIS card scanner (wren)", wren::IsAcceptedId, false, 211, 360};
+const DriverFacts kWrenFacts = {"wren", "CIS card scanner (wren)", wren::IsAcceptedId, false, 211, 360, false};
 
 std::unique_ptr<DriverCore> MakeWrenCore(const platform::Platform* os)
 {

@@ -99,6 +99,9 @@ def check_card(image, dpi, left=0.0, top=0.0):
             if sum(m) / 3 < 128:
                 problems.append("a mark where a %s card would put one" % name)
 
+    if left == 0 and any(image.gray(0, y) < 96 for y in range(image.height)):
+        problems.append("black in the first column, where the card's margin is white")
+
     if image.depth == 8:
         steps = []
         for k in range(LAYOUT["RAMP_STEPS"]):
