@@ -34,6 +34,16 @@ bool ParseNumber(const std::string& word, unsigned long most, unsigned long* val
     return true;
 }
 
+// The start of a line as it may be shown on a terminal.
+std::string Printable(const std::string& line)
+{
+    std::string shown = line.substr(0, 80);
+    for (char& c : shown)
+        if (static_cast<unsigned char>(c) < 0x20 || static_cast<unsigned char>(c) >= 0x7F)
+            c = '?';
+    return shown;
+}
+
 std::string Absolute(const std::string& folder)
 {
     char resolved[PATH_MAX];
@@ -108,7 +118,7 @@ BackendConfig ReadConfig()
         std::string line, reason;
         for (int number = 1; std::getline(file, line); ++number)
             if (!ParseConfigLine(line, &config, &reason))
-                DBG(1, "%s line %d ignored (%s): %.80s", kConfigName, number, reason.c_str(), line.c_str());
+                DBG(1, "%s line %d ignored (%s): %s", kConfigName, number, reason.c_str(), Printable(line).c_str());
         return config;
     }
     DBG(3, "no %s: every scanner the drivers know is looked for", kConfigName);

@@ -82,7 +82,8 @@ class Harness:
         if output:
             command += ["--format=pnm", "-o", self.path(output)]
         env = dict(self.env, SANE_DEBUG_DLL="4") if debug_dll else self.env
-        return subprocess.run(command, env=env, cwd=self.work, capture_output=True, text=True, timeout=timeout)
+        return subprocess.run(command, env=env, cwd=self.work, capture_output=True, text=True, errors="replace",
+                              timeout=timeout)
 
     @staticmethod
     def backends_loaded(stderr):

@@ -29,6 +29,7 @@ def setup(h):
             "scanimage -L: " + listed.stdout)
     loaded = h.backends_loaded(listed.stderr)
     h.check(loaded == [os.path.join(h.backend, "libsane-kestrel.so.1")], "backends loaded: %s" % loaded)
+    hostile_configuration(h)
     expected = {
         PLOVER: ["--mode Color|Gray|Lineart [Color]", "--source ADF [ADF]",
                  "--resolution 100|150|200|300|400|600dpi [300]", "--preview[=(yes|no)] [no]",
@@ -45,9 +46,33 @@ def setup(h):
     refused = h.scanimage(PLOVER, output="uncalibrated.pnm")
     h.check(refused.returncode != 0 and "--calibrate -n" in refused.stderr and "Invalid argument" in refused.stderr,
             "an uncalibrated scan: " + refused.stderr)
+    config = os.environ["SANE_CONFIG_DIR"]
+    before = sorted(os.listdir(config))
     for device in (PLOVER, WREN):
         done = h.scanimage(device, "--calibrate", "-n")
         h.check(done.returncode == 0, "calibrating %s: %s" % (device, done.stderr))
+    # Measured values go with the user's data, none into the SANE configuration folder.
+    data = h.path("data/kestrel")
+    h.check(sorted(os.listdir(config)) == before, "written to the SANE configuration: %s" % os.listdir(config))
+    h.check({"DadaVorG.oft", "DadaVorG.gan", "plover.ini", "wren.clb"} <= set(os.listdir(data)) and
+            "[LedTime Z3]" in open(os.path.join(data, "plover.ini")).read(), "calibration data: %s" % os.listdir(data))
+
+
+def hostile_configuration(h):
+    """A kestrel.conf naming plover's id among lines that mean nothing: only plover is listed."""
+    config = h.path("hostile.d")
+    os.makedirs(config, exist_ok=True)
+    open(os.path.join(config, "dll.conf"), "w").write("kestrel\n")
+    lines = ["usb 0x0400 0x1000 # plover", "usb 0x10000 0x1", "usb", "usb 0x0400 0x1002 wren", "usb -1 0x1002",
+             "usb-timeout 0", "usb-timeout 99999999999999999999", "x" * 5000, "\x01\xff\tusb 0x04 0x10"]
+    open(os.path.join(config, "kestrel.conf"), "w", encoding="latin-1").write("\n".join(lines))
+    saved = h.env
+    h.env = dict(h.env, SANE_CONFIG_DIR=config, SANE_DEBUG_KESTREL="1")
+    listed = h.scanimage(None, "-L")
+    h.env = saved
+    h.check(PLOVER in listed.stdout and WREN not in listed.stdout, "restricted to plover: " + listed.stdout)
+    h.check(listed.stderr.count("ignored") == len(lines) - 1, "ignored lines reported: " + listed.stderr[:2000])
+    h.check("\x01" not in listed.stderr and "\ufffd" not in listed.stderr, "control bytes shown: " + listed.stderr)
 
 
 def plover(h):
