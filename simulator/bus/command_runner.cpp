@@ -16,6 +16,7 @@ namespace {
 
 const char* const PRELOAD_LIBRARY = "libumockdev-preload.so.0";
 const int kForwarded[] = {SIGINT, SIGTERM, SIGHUP};
+const int FORWARDED_COUNT = sizeof kForwarded / sizeof kForwarded[0];
 
 volatile sig_atomic_t g_command = 0; // its pid while it runs
 
@@ -56,11 +57,11 @@ int RunUnderPreload(char* const argv[], std::string& error)
     // Held back until the command's pid is known, so that none is lost.
     sigset_t forwarded, before;
     sigemptyset(&forwarded);
-    struct sigaction action = {}, previous[3];
+    struct sigaction action = {}, previous[FORWARDED_COUNT];
     action.sa_sigaction = forward;
     action.sa_flags = SA_SIGINFO | SA_RESTART;
     sigemptyset(&action.sa_mask);
-    for (int i = 0; i < 3; ++i) {
+    for (int i = 0; i < FORWARDED_COUNT; ++i) {
         sigaddset(&forwarded, kForwarded[i]);
         sigaction(kForwarded[i], &action, &previous[i]);
     }
@@ -90,7 +91,7 @@ int RunUnderPreload(char* const argv[], std::string& error)
         g_command = 0;
     }
     pthread_sigmask(SIG_SETMASK, &before, nullptr);
-    for (int i = 0; i < 3; ++i)
+    for (int i = 0; i < FORWARDED_COUNT; ++i)
         sigaction(kForwarded[i], &previous[i], nullptr);
     if (failed) {
         error = std::string(argv[0]) + ": " + strerror(failed);

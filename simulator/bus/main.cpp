@@ -147,12 +147,16 @@ int main(int argc, char** argv)
     std::string error;
     if (!o.devices.empty() || !o.sheets.empty() || !o.faults.empty()) {
         scansim_reset();
-        if (!scansim::configure({o.devices.c_str(), o.sheets.c_str(), o.faults.c_str()}, error))
-            return usageError(error), EXIT_USAGE;
+        if (!scansim::configure({o.devices.c_str(), o.sheets.c_str(), o.faults.c_str()}, error)) {
+            usageError(error);
+            return EXIT_USAGE;
+        }
     }
     std::vector<bus::BusDevice> scanners;
-    if (!scannersOnBus(scanners, error))
-        return usageError(error), EXIT_USAGE;
+    if (!scannersOnBus(scanners, error)) {
+        usageError(error);
+        return EXIT_USAGE;
+    }
 
     UMockdevTestbed* testbed = bus::MakeTestbed(scanners, error);
     if (!testbed) {

@@ -4,17 +4,23 @@
 #include "scansim.h"
 #include "usb_descriptors.h"
 
+#include <dirent.h>
 #include <errno.h>
 #include <linux/usb/ch9.h>
 #include <linux/usbdevice_fs.h>
 #include <sys/ioctl.h>
 #include <stddef.h>
+#include <poll.h>
 #include <stdio.h>
+#include <stdlib.h>
 #include <string.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <deque>
 #include <map>
+#include <set>
 
 namespace bus {
 
@@ -30,10 +36,14 @@ struct Port {
 struct Client {
     UMockdevIoctlClient* peer = nullptr;
     Port* port = nullptr;
+    int socket = -1;        // this end of the client's connection, -1 when not found
     intptr_t simulator = 0; // 0: the device was gone when the node was opened
     bool vanished = false;  // the device went away under this client
     std::deque<UMockdevIoctlData*> reapable; // completed URBs, oldest first (references held)
 };
+
+// usbfs's own limit (usbfs_memory_mb): a larger transfer is refused with ENOMEM.
+const uint32_t MOST_TRANSFER_BYTES = 16u << 20;
 
 struct Answer {
     long result;
@@ -68,12 +78,48 @@ bool deviceGone(Client& c)
     return c.vanished;
 }
 
-// Interface 0 for the caller: usbfs lets a free interface be taken implicitly by a
-// transfer, and a holder whose device went away no longer counts.
+// The client closed the node or died. umockdev 0.17 notices a close only between
+// requests and tells nobody (its stream's "closed" is never notified); a client
+// killed while it waited for an answer it never notices at all. The socket knows.
+bool gone(const Client& c)
+{
+    if (!umockdev_ioctl_client_get_connected(c.peer))
+        return true;
+    pollfd p = {c.socket, POLLRDHUP, 0};
+    return c.socket >= 0 && poll(&p, 1, 0) == 1 && (p.revents & (POLLRDHUP | POLLHUP | POLLERR));
+}
+
+// The connection umockdev has just accepted: the one socket of this process whose
+// peer is another process, that is still open at the far end and not yet a client's.
+int newClientSocket(const std::set<int>& known)
+{
+    int found = -1;
+    DIR* fds = opendir("/proc/self/fd");
+    for (dirent* e; fds && (e = readdir(fds));) {
+        const int fd = atoi(e->d_name);
+        ucred peer = {};
+        socklen_t size = sizeof peer;
+        pollfd p = {fd, POLLRDHUP, 0};
+        if (e->d_name[0] != '.' && !known.count(fd) && getsockopt(fd, SOL_SOCKET, SO_PEERCRED, &peer, &size) == 0 &&
+            peer.pid > 0 && peer.pid != getpid() && poll(&p, 1, 0) == 0)
+            found = fd;
+    }
+    if (fds)
+        closedir(fds);
+    return found;
+}
+
+// A holder that is gone or whose device went away no longer counts.
+bool heldByAnother(const Client& c)
+{
+    const Client* holder = c.port->claimant;
+    return holder && holder != &c && !holder->vanished && !gone(*holder);
+}
+
+// Interface 0 for the caller: usbfs lets a free interface be taken implicitly by a transfer.
 int claimFor(Client& c)
 {
-    Client* holder = c.port->claimant;
-    if (holder && holder != &c && !holder->vanished)
+    if (heldByAnother(c))
         return EBUSY;
     c.port->claimant = &c;
     return 0;
@@ -127,13 +173,24 @@ Answer capabilities(Call& c)
     return DONE;
 }
 
+// The value the argument points at (the whole of it, or its first member); false when
+// the client's memory cannot be read.
+template <typename T>
+bool valueOf(const Call& c, T& value)
+{
+    Resolved r(c.arg, 0, sizeof(T));
+    if (r.data)
+        value = *r.as<T>();
+    return r.data != nullptr;
+}
+
 // Also USBDEVFS_DISCONNECT_CLAIM, whose structure starts with the interface number.
 Answer claimInterface(Call& c)
 {
-    Resolved number(c.arg, 0, sizeof(unsigned));
-    if (!number.data)
+    unsigned number = 0;
+    if (!valueOf(c, number))
         return failed(EFAULT);
-    if (*number.as<unsigned>() != SCANNER_INTERFACE)
+    if (number != SCANNER_INTERFACE)
         return failed(ENOENT);
     int busy = claimFor(c.client);
     return busy ? failed(busy) : DONE;
@@ -141,10 +198,10 @@ Answer claimInterface(Call& c)
 
 Answer releaseInterface(Call& c)
 {
-    Resolved number(c.arg, 0, sizeof(unsigned));
-    if (!number.data)
+    unsigned number = 0;
+    if (!valueOf(c, number))
         return failed(EFAULT);
-    if (*number.as<unsigned>() != SCANNER_INTERFACE || c.client.port->claimant != &c.client)
+    if (number != SCANNER_INTERFACE || c.client.port->claimant != &c.client)
         return failed(EINVAL);
     c.client.port->claimant = nullptr;
     return DONE;
@@ -152,22 +209,20 @@ Answer releaseInterface(Call& c)
 
 Answer setInterface(Call& c)
 {
-    Resolved s(c.arg, 0, sizeof(usbdevfs_setinterface));
-    if (!s.data)
+    usbdevfs_setinterface set = {};
+    if (!valueOf(c, set))
         return failed(EFAULT);
-    const usbdevfs_setinterface* set = s.as<usbdevfs_setinterface>();
-    return set->interface == SCANNER_INTERFACE && set->altsetting == 0 ? DONE : failed(EINVAL);
+    return set.interface == SCANNER_INTERFACE && set.altsetting == 0 ? DONE : failed(EINVAL);
 }
 
 Answer setConfiguration(Call& c)
 {
-    Resolved value(c.arg, 0, sizeof(int));
-    if (!value.data)
+    int value = 0;
+    if (!valueOf(c, value))
         return failed(EFAULT);
-    if (*value.as<int>() != SCANNER_CONFIGURATION)
+    if (value != SCANNER_CONFIGURATION)
         return failed(EINVAL);
-    Client* holder = c.client.port->claimant;
-    return holder && holder != &c.client ? failed(EBUSY) : DONE;
+    return heldByAnother(c.client) ? failed(EBUSY) : DONE;
 }
 
 Answer accept(Call&) { return DONE; }
@@ -203,6 +258,8 @@ Answer bulkIoctl(Call& c)
     if (!t.data)
         return failed(EFAULT);
     usbdevfs_bulktransfer* x = t.as<usbdevfs_bulktransfer>();
+    if (x->len > MOST_TRANSFER_BYTES)
+        return failed(ENOMEM);
     Resolved data(t.data, offsetof(usbdevfs_bulktransfer, data), x->len);
     if (x->len && !data.data)
         return failed(EFAULT);
@@ -230,6 +287,10 @@ Answer submitUrb(Call& c)
     if (!urbData)
         return failed(EFAULT);
     usbdevfs_urb* urb = reinterpret_cast<usbdevfs_urb*>(urbData->data);
+    if (urb->buffer_length > int(MOST_TRANSFER_BYTES)) {
+        g_object_unref(urbData);
+        return failed(ENOMEM);
+    }
     Resolved buffer(urbData, offsetof(usbdevfs_urb, buffer), size_t(std::max(urb->buffer_length, 0)));
     long n = urb->buffer_length < 0 || (urb->buffer_length && !buffer.data)
                  ? -EFAULT
@@ -300,9 +361,17 @@ const UsbfsRequest* findRequest(unsigned long request)
 
 } // namespace
 
+// How often clients that are gone are looked for (see gone()).
+const guint SWEEP_MS = 50;
+
 struct UsbfsHandler::State {
     std::map<std::string, Port> ports; // by device node
     std::map<UMockdevIoctlClient*, std::unique_ptr<Client>> clients;
+    std::set<int> clientSockets;
+    // Clients killed during a request: umockdev never closes their streams and
+    // complains when such a client is freed, so they are kept to the end.
+    std::vector<UMockdevIoctlClient*> abandoned;
+    GSource* sweeper = nullptr; // on the worker's context, from the first client on
     bool trace = false;
 
     Client* clientOf(UMockdevIoctlClient* peer)
@@ -319,23 +388,29 @@ struct UsbfsHandler::State {
             g_object_unref(urb);
         if (c.simulator)
             scansim_io_close(c.simulator);
+        clientSockets.erase(c.socket);
         UMockdevIoctlClient* peer = c.peer;
-        g_signal_handlers_disconnect_by_data(peer, this);
         clients.erase(peer);
-        g_object_unref(peer);
+        if (umockdev_ioctl_client_get_connected(peer))
+            abandoned.push_back(peer);
+        else
+            g_object_unref(peer);
     }
 };
 
 namespace {
 
-// A client that closed the node or died: its claim, URBs and handle go.
-void onConnectionChanged(GObject* object, GParamSpec*, gpointer self)
+// Clients that closed the node or died: their claims, URBs and handles go.
+gboolean sweepClosedClients(gpointer self)
 {
     auto* state = static_cast<UsbfsHandler::State*>(self);
-    UMockdevIoctlClient* peer = UMOCKDEV_IOCTL_CLIENT(object);
-    Client* c = state->clientOf(peer);
-    if (c && !umockdev_ioctl_client_get_connected(peer))
+    std::vector<Client*> closed;
+    for (const auto& c : state->clients)
+        if (gone(*c.second))
+            closed.push_back(c.second.get());
+    for (Client* c : closed)
         state->forget(*c);
+    return G_SOURCE_CONTINUE;
 }
 
 void onClientConnected(UMockdevIoctlBase*, UMockdevIoctlClient* peer, gpointer self)
@@ -351,9 +426,15 @@ void onClientConnected(UMockdevIoctlBase*, UMockdevIoctlClient* peer, gpointer s
     snprintf(name, sizeof name, "\\\\.\\usbscan%d", port->second.device.index);
     c->simulator = scansim_io_open(name); // an open try: a vanished device may return at one
     c->vanished = c->simulator == 0;
+    c->socket = newClientSocket(state->clientSockets);
+    state->clientSockets.insert(c->socket);
     g_object_ref(peer);
     state->clients[peer] = std::move(c);
-    g_signal_connect(peer, "notify::connected", G_CALLBACK(onConnectionChanged), state);
+    if (!state->sweeper) {
+        state->sweeper = g_timeout_source_new(SWEEP_MS);
+        g_source_set_callback(state->sweeper, sweepClosedClients, state, nullptr);
+        g_source_attach(state->sweeper, g_main_context_get_thread_default());
+    }
 }
 
 gboolean onIoctl(UMockdevIoctlBase*, UMockdevIoctlClient* peer, gpointer self)
@@ -390,9 +471,14 @@ UsbfsHandler::UsbfsHandler(const std::vector<BusDevice>& devices, bool trace)
 UsbfsHandler::~UsbfsHandler()
 {
     g_signal_handlers_disconnect_by_data(handler_, state_.get());
+    if (state_->sweeper) {
+        g_source_destroy(state_->sweeper);
+        g_source_unref(state_->sweeper);
+    }
     while (!state_->clients.empty())
         state_->forget(*state_->clients.begin()->second);
     g_object_unref(handler_);
+    // state_->abandoned stays: the process ends.
 }
 
 bool UsbfsHandler::attach(UMockdevTestbed* testbed, std::string& error)

@@ -347,11 +347,11 @@ void Device::stackSheet(Sheet sheet)
     feedFromStack();
 }
 
-// Not while the motor turns: a sheet dropped in during a run or scan would be carried
-// off by the motion meant for the one before.
+// Between commands and never during a free run: a sheet dropped in while the motor
+// turns would be carried off by the motion meant for the one before.
 void Device::feedFromStack()
 {
-    if (stack_.empty() || paper_.present() || scanning_ || paper_.run() != Run::None)
+    if (stack_.empty() || paper_.present() || paper_.run() != Run::None)
         return;
     insertSheet(std::move(stack_.front()));
     stack_.pop_front();

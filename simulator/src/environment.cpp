@@ -127,12 +127,21 @@ bool makeSheet(const std::string& name, Sheet& sheet, std::string& why)
     return false;
 }
 
-// "a" or a feeder stack "a+b+c": a goes into the paper path, b and c wait behind it.
-bool insertSheets(const Item& item, std::string& error)
+// The device an item names; null with the error when there is none.
+Device* deviceOf(const Item& item, std::string& error)
 {
     Device* d = deviceAt(item.index);
     if (!d)
-        return fail(error, item, "no device " + std::to_string(item.index));
+        fail(error, item, "no device " + std::to_string(item.index));
+    return d;
+}
+
+// "a" or a feeder stack "a+b+c": a goes into the paper path, b and c wait behind it.
+bool insertSheets(const Item& item, std::string& error)
+{
+    Device* d = deviceOf(item, error);
+    if (!d)
+        return false;
     std::vector<std::string> names = split(item.value, '+');
     for (size_t i = 0; i < names.size(); ++i) {
         Sheet sheet;
@@ -150,9 +159,9 @@ bool insertSheets(const Item& item, std::string& error)
 // "short_every:7", "jam:500", "sensor_flap".
 bool setFault(const Item& item, std::string& error)
 {
-    Device* d = deviceAt(item.index);
+    Device* d = deviceOf(item, error);
     if (!d)
-        return fail(error, item, "no device " + std::to_string(item.index));
+        return false;
     std::vector<std::string> f = split(item.value, ':');
     int fault = codeOf(kFaultNames, lower(f[0]));
     char* end = nullptr;
