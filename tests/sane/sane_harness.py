@@ -4,7 +4,8 @@ dll.conf names this backend alone, and its own data folder.
 
 A test is a script of steps: the outer run starts one bus session per step
 (Harness.session), which runs the same script again inside the bus with --inside STEP;
-a step's checks end its process with status 1 and their messages."""
+a step's checks end its process with status 1 and their messages. A step named
+"name:argument" runs steps[name](harness, argument)."""
 import os
 import re
 import shutil
@@ -37,7 +38,8 @@ class Harness:
 
     def run(self):
         if self.inside:
-            self.steps[sys.argv[6]](self)
+            name, _, argument = sys.argv[6].partition(":")  # "step" or "step:argument"
+            self.steps[name](self, *([argument] if argument else []))
             self.finish()
         return self
 

@@ -75,22 +75,23 @@ def hostile_configuration(h):
     h.check("\x01" not in listed.stderr and "\ufffd" not in listed.stderr, "control bytes shown: " + listed.stderr)
 
 
-def plover(h):
-    scan_and_check(h, PLOVER, "color150.pnm", 150, size=(330, 540))
-    scan_and_check(h, PLOVER, "color300.pnm", 300, size=(660, 1080))
-    scan_and_check(h, PLOVER, "color600.pnm", 600, size=(1320, 2160))
-    scan_and_check(h, PLOVER, "gray300.pnm", 300, ["--mode", "Gray"], size=(660, 1080))
-    scan_and_check(h, PLOVER, "lineart300.pnm", 300, ["--mode", "Lineart"], size=(660, 1080))
-    # An area from 0.5 inch right, 0.1 inch down, 1.18 by 1 inch: mark 4 and the ramp.
-    scan_and_check(h, PLOVER, "area300.pnm", 300, ["--mode", "Gray", "-l", "12.7", "-t", "2.54", "-x", "29.972",
-                                                   "-y", "25.4"], size=(354, 300), area=(0.5, 0.1))
+# An area from 0.5 inch right, 0.1 inch down, 1.18 by 1 inch: mark 4 and the ramp.
+AREA = ["-l", "12.7", "-t", "2.54", "-x", "29.972", "-y", "25.4"]
+PLOVER_SCANS = [("color150.pnm", 150, [], (330, 540)), ("color300.pnm", 300, [], (660, 1080)),
+                ("color600.pnm", 600, [], (1320, 2160)), ("gray300.pnm", 300, ["--mode", "Gray"], (660, 1080)),
+                ("lineart300.pnm", 300, ["--mode", "Lineart"], (660, 1080)),
+                ("area300.pnm", 300, ["--mode", "Gray"] + AREA, (354, 300))]
+
+
+def plover(h, scan):
+    name, dpi, args, size = PLOVER_SCANS[int(scan)]
+    scan_and_check(h, PLOVER, name, dpi, args, size, (0.5, 0.1) if "-l" in args else (0.0, 0.0))
 
 
 def wren(h):
     scanned = scan_and_check(h, WREN, "wgray300.pnm", 300, size=(633, 1080))
     scan_and_check(h, WREN, "wlineart200.pnm", 200, ["--mode", "Lineart"], size=(422, 720))
-    scan_and_check(h, WREN, "warea600.pnm", 600, ["-l", "12.7", "-t", "2.54", "-x", "29.972", "-y", "25.4"],
-                   size=(708, 600), area=(0.5, 0.1))
+    scan_and_check(h, WREN, "warea600.pnm", 600, AREA, size=(708, 600), area=(0.5, 0.1))
     tested = h.scanimage(WREN, "--resolution", "100", "-T")
     h.check(tested.returncode == 0 and "FAIL" not in tested.stderr, "scanimage -T: " + tested.stderr)
 
@@ -118,8 +119,11 @@ def main():
     state = h.session("setup", ["0=ccd", "1=cis0"], ["0=white", "1=white"])
     h.check(state.get(0, {}).get("sheets_ejected") == "1" and state.get(1, {}).get("sheets_ejected") == "1",
             "the white cards were not ejected after calibration: %s" % state)
-    state = h.session("plover", ["0=ccd"], ["0=" + "+".join(["fiducial"] * 6)])
-    h.check(state.get(0, {}).get("sheets_ejected") == "6", "plover: cards ejected %s" % state)
+    # One card per bus: a stacked card goes in as soon as the one before left, so plover's
+    # feed-out, which wants the paper sensor clear, would take it for a jam.
+    for scan in range(len(PLOVER_SCANS)):
+        state = h.session("plover:%d" % scan, ["0=ccd"], ["0=fiducial"])
+        h.check(state.get(0, {}).get("sheets_ejected") == "1", "plover: the card stayed %s" % state)
     state = h.session("wren", ["1=cis0"], ["1=" + "+".join(["fiducial"] * 5)])
     h.check(state.get(1, {}).get("sheets_ejected") == "5", "wren: cards ejected %s" % state)
     h.finish()
