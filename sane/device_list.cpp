@@ -13,8 +13,8 @@ bool TakenBy(uint16_t vendor, uint16_t product)
     return IdListed(*g_searched, vendor, product) && DriverFor(vendor, product) == kDrivers[driver];
 }
 
-const platform::UsbIdFilter kFilters[2] = {TakenBy<0>, TakenBy<1>};
-static_assert(sizeof kFilters / sizeof kFilters[0] == sizeof kDrivers / sizeof kDrivers[0], "a filter per driver");
+static_assert(DRIVER_COUNT == 2, "a filter per driver");
+const platform::UsbIdFilter kFilters[DRIVER_COUNT] = {TakenBy<0>, TakenBy<1>};
 
 } // namespace
 
@@ -22,7 +22,7 @@ std::vector<FoundScanner> FindScanners(const platform::Platform& os, const Backe
 {
     std::vector<FoundScanner> found;
     g_searched = &config;
-    for (int d = 0; d < 2; ++d) {
+    for (int d = 0; d < DRIVER_COUNT; ++d) {
         platform::UsbDeviceRef refs[platform::USB_MOST_DEVICES];
         const int n = os.usb.enumerate(os.usb.context, kFilters[d], refs, platform::USB_MOST_DEVICES);
         for (int i = 0; i < n; ++i)

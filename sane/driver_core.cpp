@@ -6,7 +6,7 @@ std::unique_ptr<DriverCore> MakePloverCore(const platform::Platform* os);
 std::unique_ptr<DriverCore> MakeWrenCore(const platform::Platform* os);
 
 // plover first: wren also takes the chip maker's reference id that plover's scanner carries.
-const DriverFacts* const kDrivers[2] = {&kPloverFacts, &kWrenFacts};
+const DriverFacts* const kDrivers[DRIVER_COUNT] = {&kPloverFacts, &kWrenFacts};
 
 const DriverFacts* DriverFor(uint16_t vendor, uint16_t product)
 {

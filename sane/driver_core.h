@@ -27,7 +27,8 @@ struct DriverFacts {
 extern const DriverFacts kPloverFacts;
 extern const DriverFacts kWrenFacts;
 // In the order a device's ids are offered to them: the first that accepts drives it.
-extern const DriverFacts* const kDrivers[2];
+enum : int { DRIVER_COUNT = 2 };
+extern const DriverFacts* const kDrivers[DRIVER_COUNT];
 const DriverFacts* DriverFor(uint16_t vendor, uint16_t product);
 
 class DriverCore {
