@@ -1,7 +1,8 @@
 """Sheet-fed behaviour through scanimage: a batch of three cards ends with an empty
 feeder; SIGINT in the middle of a page ejects the card and the next scan is whole; an
-empty feeder, a jam and a scanner that vanishes mid-page each give their status and no
-image; while one process scans on wren, a second is told the device is busy."""
+empty feeder, a jam and a scanner that vanishes or stops answering mid-page each give
+their status and no image, and leave wren's lock free; while one process scans on wren,
+a second is told the device is busy."""
 import os
 import signal
 import subprocess
@@ -66,12 +67,24 @@ def no_card(h):
 
 def jam(h):
     refused(h, PLOVER, "plover-jam.pnm", "sane_read: Document feeder jammed")
-    refused(h, WREN, "wren-jam.pnm", "sane_read: Document feeder jammed")
+    # A client that stays open after the jam has let go of wren's lock.
+    import sane
+    sane.init()
+    first = sane.open(WREN)
+    first.resolution = 150
+    try:
+        first.scan()
+        h.check(False, "wren: a jammed card scanned")
+    except sane._sane.error as e:
+        h.check("jammed" in str(e), "wren: %s" % e)
+    second = h.scanimage(WREN, "--resolution", "150", output="wren-jam.pnm")
+    h.check("Device busy" not in second.stderr, "the lock outlived the jam: " + second.stderr)
+    first.close()
 
 
-def vanish(h):
+def not_answering(h):
     refused(h, PLOVER, "plover-gone.pnm", "sane_read: Error during device I/O")
-    refused(h, WREN, "wren-gone.pnm", "sane_read: Error during device I/O")
+    refused(h, WREN, "wren-silent.pnm", "sane_read: Error during device I/O")
 
 
 def busy(h):
@@ -91,7 +104,7 @@ def busy(h):
 
 def main():
     steps = {"calibrate": calibrate, "batch": batch, "interrupt": interrupt, "no_card": no_card, "jam": jam,
-             "vanish": vanish, "busy": busy}
+             "not_answering": not_answering, "busy": busy}
     h = Harness(steps).run()
     h.session("calibrate", [c[0] for c in CALIBRATE], [c[1] for c in CALIBRATE])
     # wren: plover's feed-out takes a stacked card that went in at once for a jam.
@@ -103,8 +116,9 @@ def main():
     h.session("no_card", ["0=ccd", "1=cis0"])
     state = h.session("jam", ["0=ccd", "1=cis0"], ["0=fiducial", "1=fiducial"], ["0=jam:1200", "1=jam:1200"])
     h.check(all(s["motor"] == "0" and s["scanning"] == "0" for s in state.values()), "jam: %s" % state)
-    h.session("vanish", ["0=ccd", "1=cis0"], ["0=fiducial", "1=fiducial"],
-              ["0=disconnect_at:300000", "1=disconnect_at:400000"])  # half a page
+    # Half a page in, plover's scanner vanishes and wren's image data stop.
+    h.session("not_answering", ["0=ccd", "1=cis0"], ["0=fiducial", "1=fiducial"],
+              ["0=disconnect_at:300000", "1=short_from:400000"])
     h.session("busy", ["1=cis0"], ["1=fiducial+fiducial"])
     h.finish()
 
