@@ -74,6 +74,7 @@ def main():
             h.check(subprocess.run(["getent", "group", "scanner"], capture_output=True).returncode == 0,
                     "no scanner group after installing")
             h.session("installed", DEVICES)
+            print("installed with apt: the system's scanimage listed both scanners")
         finally:
             subprocess.run(["apt-get", "purge", "-y", "-qq", "kestrel-sane"], env=env, stdout=subprocess.DEVNULL)
     else:
