@@ -68,28 +68,31 @@ SANE_Status Guarded(Body body)
 void CloseScanner(Scanner* s)
 {
     CancelPage(*s);
-    s->core.reset();
-    CloseHandlePlatform(&s->platform);
     delete s;
+}
+
+// The POSIX seam as the configuration sets it: the drivers' settings file in the SANE
+// configuration folder, calibration data in the user's data folder (the seam's default).
+platform::PosixOptions PlatformOptions()
+{
+    platform::PosixOptions options;
+    options.settingsFolder = g_backend.config.folder;
+    options.log = DriverLog;
+    options.usbTimeoutMs = g_backend.config.usbTimeoutMs;
+    return options;
 }
 
 SANE_Status OpenScanner(const FoundScanner& found, Scanner** out)
 {
     std::unique_ptr<Scanner> s(new Scanner());
     s->name = found.ref.path;
-    platform::PosixOptions options;
-    options.settingsFolder = g_backend.config.folder;
-    options.log = DriverLog;
-    options.usbTimeoutMs = g_backend.config.usbTimeoutMs;
-    InitHandlePlatform(&s->platform, options, found.ref);
+    InitHandlePlatform(&s->platform, PlatformOptions(), found.ref);
     s->core = MakeDriverCore(*found.driver, &s->platform.platform);
     const std::vector<int> resolutions = s->core->present() ? s->core->resolutions() : std::vector<int>();
     if (resolutions.empty()) {
         DBG(1, "%s: cannot open the %s scanner (in use by another program, or no permission: is the user in "
                "the scanner group?)",
             s->name.c_str(), found.driver->name);
-        s->core.reset();
-        CloseHandlePlatform(&s->platform);
         return SANE_STATUS_IO_ERROR;
     }
     InitOptions(&s->options, *found.driver, resolutions);
@@ -113,10 +116,7 @@ ENTRY SANE_Status sane_kestrel_init(SANE_Int* version, SANE_Auth_Callback)
         if (version)
             *version = SANE_VERSION_CODE(SANE_CURRENT_MAJOR, SANE_CURRENT_MINOR, KESTREL_VERSION_BUILD);
         g_backend.config = ReadConfig();
-        platform::PosixOptions options;
-        options.settingsFolder = g_backend.config.folder;
-        options.log = DriverLog;
-        platform::InitPosixPlatform(&g_backend.discovery, options);
+        platform::InitPosixPlatform(&g_backend.discovery, PlatformOptions());
         g_backend.initialised = true;
         return SANE_STATUS_GOOD;
     });

@@ -98,6 +98,4 @@ void InitHandlePlatform(HandlePlatform* hp, const platform::PosixOptions& option
     hp->platform.settings = SettingsOps{hp, ReadInt, ReadText, WriteSetting};
 }
 
-void CloseHandlePlatform(HandlePlatform* hp) { ClosePosixPlatform(&hp->posix); }
-
 } // namespace kestrel_sane

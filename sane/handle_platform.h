@@ -10,7 +10,13 @@
 
 namespace kestrel_sane {
 
+// Its tables point at it: it never moves. The libusb session ends with it.
 struct HandlePlatform {
+    HandlePlatform() = default;
+    HandlePlatform(const HandlePlatform&) = delete;
+    HandlePlatform& operator=(const HandlePlatform&) = delete;
+    ~HandlePlatform() { platform::ClosePosixPlatform(&posix); }
+
     platform::PosixPlatform posix;
     platform::Platform platform = {}; // what the core gets
     platform::UsbDeviceRef device = {};
@@ -18,6 +24,5 @@ struct HandlePlatform {
 
 void InitHandlePlatform(HandlePlatform* hp, const platform::PosixOptions& options,
                         const platform::UsbDeviceRef& device);
-void CloseHandlePlatform(HandlePlatform* hp);
 
 } // namespace kestrel_sane

@@ -32,9 +32,10 @@ struct ScanJob {
     size_t readyAt = 0, readyEnd = 0;
 };
 
+// Members go in reverse order: the core before the platform it runs on.
 struct Scanner {
     std::string name;                // the SANE device name, without "kestrel:"
-    HandlePlatform platform;         // its tables point at it: the handle never moves
+    HandlePlatform platform;
     std::unique_ptr<DriverCore> core;
     OptionSet options;
     ScanJob job;
