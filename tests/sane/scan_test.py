@@ -1,8 +1,8 @@
 """End to end through the real clients: scanimage lists and describes both scanners,
 refuses an uncalibrated one, calibrates them with the white card, and scans the
 fiducial card through plover (Color at 150, 300, 600 dpi, Gray, Lineart, an area) and
-wren (Gray, Lineart, an area); scanimage -T passes; python3-sane reads the options and
-scans Gray as scanimage does."""
+wren (Gray, Lineart, an area, brightness and contrast, a threshold); scanimage -T
+passes; python3-sane reads the options and scans Gray as scanimage does."""
 import os
 
 from card_check import check_card, read_pnm
@@ -88,9 +88,18 @@ def plover(h, scan):
     scan_and_check(h, PLOVER, name, dpi, args, size, (0.5, 0.1) if "-l" in args else (0.0, 0.0))
 
 
+def darkness(image):
+    return sum(255 - image.gray(x, y) for y in range(0, image.height, 3) for x in range(0, image.width, 3))
+
+
 def wren(h):
     scanned = scan_and_check(h, WREN, "wgray300.pnm", 300, size=(633, 1080))
-    scan_and_check(h, WREN, "wlineart200.pnm", 200, ["--mode", "Lineart"], size=(422, 720))
+    brighter = scan_and_check(h, WREN, "wbright300.pnm", 300, ["--brightness", "30", "--contrast", "20"])
+    lineart = scan_and_check(h, WREN, "wlineart200.pnm", 200, ["--mode", "Lineart"], size=(422, 720))
+    darker = scan_and_check(h, WREN, "wthreshold200.pnm", 200, ["--mode", "Lineart", "--threshold", "220"])
+    if scanned and brighter and lineart and darker:
+        h.check(darkness(brighter) < darkness(scanned) * 0.8, "brightness 30 did not brighten the image")
+        h.check(darkness(darker) > darkness(lineart) * 1.2, "threshold 220 did not darken the Lineart image")
     scan_and_check(h, WREN, "warea600.pnm", 600, AREA, size=(708, 600), area=(0.5, 0.1))
     tested = h.scanimage(WREN, "--resolution", "100", "-T")
     h.check(tested.returncode == 0 and "FAIL" not in tested.stderr, "scanimage -T: " + tested.stderr)
@@ -124,8 +133,8 @@ def main():
     for scan in range(len(PLOVER_SCANS)):
         state = h.session("plover:%d" % scan, ["0=ccd"], ["0=fiducial"])
         h.check(state.get(0, {}).get("sheets_ejected") == "1", "plover: the card stayed %s" % state)
-    state = h.session("wren", ["1=cis0"], ["1=" + "+".join(["fiducial"] * 5)])
-    h.check(state.get(1, {}).get("sheets_ejected") == "5", "wren: cards ejected %s" % state)
+    state = h.session("wren", ["1=cis0"], ["1=" + "+".join(["fiducial"] * 7)])
+    h.check(state.get(1, {}).get("sheets_ejected") == "7", "wren: cards ejected %s" % state)
     h.finish()
 
 
