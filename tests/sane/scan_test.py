@@ -59,7 +59,8 @@ def setup(h):
 
 
 def hostile_configuration(h):
-    """A kestrel.conf naming plover's id among lines that mean nothing: only plover is listed."""
+    """A kestrel.conf naming plover's id among lines that mean nothing lists plover alone; none
+    at all, both."""
     config = h.path("hostile.d")
     os.makedirs(config, exist_ok=True)
     open(os.path.join(config, "dll.conf"), "w").write("kestrel\n")
@@ -69,10 +70,13 @@ def hostile_configuration(h):
     saved = h.env
     h.env = dict(h.env, SANE_CONFIG_DIR=config, SANE_DEBUG_KESTREL="1")
     listed = h.scanimage(None, "-L")
-    h.env = saved
     h.check(PLOVER in listed.stdout and WREN not in listed.stdout, "restricted to plover: " + listed.stdout)
     h.check(listed.stderr.count("ignored") == len(lines) - 1, "ignored lines reported: " + listed.stderr[:2000])
     h.check("\x01" not in listed.stderr and "\ufffd" not in listed.stderr, "control bytes shown: " + listed.stderr)
+    os.remove(os.path.join(config, "kestrel.conf"))  # without one, every scanner the drivers know
+    listed = h.scanimage(None, "-L")
+    h.check(PLOVER in listed.stdout and WREN in listed.stdout, "without kestrel.conf: " + listed.stdout)
+    h.env = saved
 
 
 # An area from 0.5 inch right, 0.1 inch down, 1.18 by 1 inch: mark 4 and the ramp.
