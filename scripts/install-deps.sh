@@ -5,6 +5,7 @@ set -euo pipefail
 
 packages=(
   cmake make python3 g++ pkg-config libusb-1.0-0-dev
+  libsane-dev sane-utils python3-sane
   umockdev libumockdev-dev usbutils
   g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix binutils-mingw-w64-i686
   wine64 xvfb xauth

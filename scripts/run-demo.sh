@@ -9,6 +9,7 @@
 # 0,0,2.2,3.6 --ui). The first run of a fresh prefix calibrates with the white card.
 # The image lands in build/demo/scan.bmp, with a PNG copy beside it.
 set -euo pipefail
+[ "${1:-}" = --sane ] && { shift; exec "$(dirname "$0")/run-demo-sane.sh" "$@"; } # the Linux road (SANE)
 root=$(cd "$(dirname "$0")/.." && pwd)
 out=${BUILD_DIR:-$root/build}
 build="$out/x86_64"
