@@ -267,7 +267,7 @@ void Device::command(uint8_t value)
     default:
         break; // other values start nothing
     }
-    feedFromStack();
+    noteSheetLeft(now);
 }
 
 void Device::startScan()
@@ -300,8 +300,12 @@ void Device::stopScan()
 
 uint8_t Device::sensorInputs()
 {
-    paper_.update(nowMs());
+    uint64_t now = nowMs();
+    paper_.update(now);
+    noteSheetLeft(now);
+    feedFromStack(now);
     bool paper = paper_.coversSensor();
+    lastReadFoundSensorClear_ = !paper;
     if (faults_.sensorStuck >= 0)
         paper = faults_.sensorStuck != 0;
     if (faults_.sensorFlap) {
@@ -344,17 +348,31 @@ void Device::insertSheet(Sheet sheet)
 void Device::stackSheet(Sheet sheet)
 {
     stack_.push_back(std::move(sheet));
-    feedFromStack();
 }
 
-// Between commands and never during a free run: a sheet dropped in while the motor
-// turns would be carried off by the motion meant for the one before.
-void Device::feedFromStack()
+void Device::noteSheetLeft(uint64_t now)
 {
+    if (paper_.present())
+        sheetLeftAtMs_ = 0;
+    else if (sheetLeftAtMs_ == 0)
+        sheetLeftAtMs_ = now;
+}
+
+// The user behind the feeder drops the next card in once the scanner has seen the
+// last one clear the paper sensor (a sensor read found it uncovered) and the card has
+// left, or a moment after it left; never while the motor turns. So a feed-out that
+// checks the sensor right after its move finds it clear, and the next page's check
+// finds the next card.
+void Device::feedFromStack(uint64_t now)
+{
+    const uint64_t kHandDelayMs = 300;
     if (stack_.empty() || paper_.present() || paper_.run() != Run::None)
+        return;
+    if (!lastReadFoundSensorClear_ && now - sheetLeftAtMs_ < kHandDelayMs)
         return;
     insertSheet(std::move(stack_.front()));
     stack_.pop_front();
+    sheetLeftAtMs_ = 0;
 }
 
 bool Device::setFault(int fault, uint32_t param)

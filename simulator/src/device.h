@@ -57,7 +57,7 @@ public:
     // Puts a sheet into the paper path now, in place of any there.
     void insertSheet(Sheet sheet);
     // Puts a sheet at the back of the feeder stack: it goes into the paper path once
-    // the sheets before it have been ejected and the motor rests.
+    // the sheets before it have left and the scanner has seen them gone (feedFromStack).
     void stackSheet(Sheet sheet);
     void removeSheet() { paper_.remove(); }
     void pressButton(int button, bool pressed);
@@ -82,7 +82,8 @@ private:
     void command(uint8_t value);
     void startScan();
     void stopScan();
-    void feedFromStack();
+    void noteSheetLeft(uint64_t now);
+    void feedFromStack(uint64_t now);
     uint8_t sensorInputs();
     uint8_t status() const;
     std::vector<uint8_t>* region(uint8_t id);
@@ -122,6 +123,8 @@ private:
     PaperPath paper_;
     Sheet sheet_;
     std::deque<Sheet> stack_; // waiting behind sheet_
+    uint64_t sheetLeftAtMs_ = 0;         // when the path last became empty (0: a sheet is in it)
+    bool lastReadFoundSensorClear_ = false; // the last paper-sensor read found it uncovered
     bool buttons_[4] = {false, false, false, false};
     Faults faults_;
     bool flapState_ = false;

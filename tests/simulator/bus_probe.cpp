@@ -68,7 +68,8 @@ int drivers(const platform::Platform& os)
     return 0;
 }
 
-// One gray 100-dpi page of the whole card: 1 when scanned whole, 0 with no paper, -1 when it broke off.
+// One gray 100-dpi page of the whole card, fed out and ended as kestrel does: 1 when
+// scanned whole, 0 with no paper, -1 when it broke off or jammed.
 int scanPage(plover::PloverState& p)
 {
     ScanSettings s = {};
@@ -85,8 +86,9 @@ int scanPage(plover::PloverState& p)
     int lines = 0;
     for (short got = 1; got > 0 && lines < height; lines += got > 0 ? got : 0)
         got = plover::GetImageBlock(p, block.data(), short(height - lines < 64 ? height - lines : 64), width);
+    const bool fedOut = lines >= height && plover::FeedPage(p) == 1;
     plover::EndScanPage(p);
-    return lines >= height ? 1 : -1;
+    return fedOut ? 1 : -1;
 }
 
 int pages(const platform::Platform& os)
