@@ -1,14 +1,17 @@
 // Pages through wren's page calls, for the loaded module (wren_module.h) and the core
 // (wren_core_module.h) alike: a whole page as a top-down gray (or black-and-white)
-// image, and failing pages.
+// image, the register image of a page, damaged records and failing pages.
 #pragma once
 
 #include "io_driver.h"
 #include "scansim.h"
 
+#include <gtest/gtest.h>
+
 #include <stdint.h>
 #include <algorithm>
 #include <functional>
+#include <string>
 #include <vector>
 
 namespace wrentest {
@@ -86,6 +89,48 @@ Page ScanPage(Driver& w, ScanSettings s, int block = 64,
     p.fedOut = w.FeedPage();
     w.EndScanPage();
     return p;
+}
+
+// The chip's registers while the first lines of a 300-dpi gray page of the white card
+// come in, as text; or what went wrong.
+template <typename Driver>
+std::string RegisterImageOfAPage(Driver& wren)
+{
+    scansim_insert_card(0, SCANSIM_CARD_WHITE);
+    ScanSettings s = GraySettings(300);
+    int width = 0, height = 0;
+    if (wren.StartScanPage(&s, &width, &height) != 1)
+        return "page refused";
+    std::vector<uint8_t> lines(size_t(width + 3) / 4 * 4 * 2);
+    const short got = wren.GetImageBlock(lines.data(), 2, &s, width, height);
+    std::vector<char> text(scansim_register_text(0, nullptr, 0));
+    scansim_register_text(0, text.data(), uint32_t(text.size()));
+    wren.EndScanPage();
+    return got == 2 ? std::string(text.data()) : "no lines";
+}
+
+// Bytes of a damaged calibration record, with or without the validity mark.
+inline std::vector<uint8_t> RecordGarbage(size_t size, bool marked)
+{
+    std::vector<uint8_t> bytes(size);
+    for (size_t i = 0; i < size; ++i)
+        bytes[i] = uint8_t(i * 73 + 5);
+    if (marked && size >= 24) {
+        bytes[22] = 136;  // the validity mark, little-endian word at 22
+        bytes[23] = 0;
+    }
+    return bytes;
+}
+
+// Nowhere to write the record: the calibration fails, the sheet is not lost.
+template <typename Driver>
+void ExpectCalibrationFailsKeepingTheSheet(Driver& wren)
+{
+    scansim_insert_card(0, SCANSIM_CARD_WHITE);
+    EXPECT_LE(wren.CalibrateScanner(0), 0);
+    ScanSimStatus status;
+    ASSERT_EQ(1, scansim_get_status(0, &status));
+    EXPECT_TRUE(status.sheetPresent);
 }
 
 // The three ways a page fails, and how the driver answers each.
