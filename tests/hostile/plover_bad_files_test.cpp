@@ -90,8 +90,8 @@ protected:
 
 }  // namespace
 
-// Damaged shading files: too short, too long, empty, a folder. Each is refused, and
-// the page is the page made without any file.
+// Damaged shading files: too short, too long, empty, a folder, a pipe. Each is
+// refused, and the page is the page made without any file.
 TEST_F(PloverBadFiles, DamagedShadingFilesGiveThePageOfNeutralTables)
 {
     const std::vector<uint8_t> neutral = ScanPage();
@@ -109,13 +109,14 @@ TEST_F(PloverBadFiles, DamagedShadingFilesGiveThePageOfNeutralTables)
     struct Damage {
         const char* what;
         size_t bytes;       // garbage of this size, or
-        bool folder;
+        bool folder, pipe;
     } const damages[] = {
-        {"short", tableBytes - 2, false},
-        {"long", tableBytes + 2, false},
-        {"empty", 0, false},
-        {"three times long", 3 * tableBytes + 6, false},
-        {"a folder", 0, true},
+        {"short", tableBytes - 2, false, false},
+        {"long", tableBytes + 2, false, false},
+        {"empty", 0, false, false},
+        {"three times long", 3 * tableBytes + 6, false, false},
+        {"a folder", 0, true, false},
+        {"a pipe", 0, false, true},
     };
     for (const char* file : {"DadaVorG.oft", "DadaVorG.gan"}) {
         for (const Damage& d : damages) {
@@ -123,6 +124,8 @@ TEST_F(PloverBadFiles, DamagedShadingFilesGiveThePageOfNeutralTables)
             RemoveDriverFile(file);
             if (d.folder)
                 ASSERT_EQ(mkdir(DriverFilePath(file).c_str(), 0755), 0);
+            else if (d.pipe)
+                ASSERT_EQ(mkfifo(DriverFilePath(file).c_str(), 0644), 0);
             else
                 WriteBytes(file, Garbage(d.bytes));
             const std::vector<uint8_t> page = ScanPage();
@@ -176,4 +179,8 @@ TEST_F(PloverBadFiles, HostileConfigurationValuesNeverHangOrCrash)
         const std::vector<uint8_t> page = ScanPage();
         EXPECT_FALSE(page.empty()) << "the page did not scan to its end";
     }
+    // A pipe in the configuration file's place reads as no file.
+    Clean();
+    ASSERT_EQ(mkfifo(ConfigFilePath().c_str(), 0644), 0);
+    EXPECT_FALSE(ScanPage().empty()) << "the page did not scan to its end";
 }

@@ -1,5 +1,5 @@
-// wren's 16240-byte calibration record, damaged: short, long, empty, a folder,
-// garbage without the validity mark, and a marked record whose values are out
+// wren's 16240-byte calibration record, damaged: short, long, empty, a folder, a
+// pipe, garbage without the validity mark, and a marked record whose values are out
 // of every range. Each is refused: the page programs the chip exactly as with no
 // record at all (the defaults), and a calibration into a path that cannot be
 // written fails before it moves the sheet. (A record held open by another process
@@ -40,7 +40,7 @@ TEST(WrenBadRecord, DamagedRecordsAreRefusedAndThePageUsesTheDefaults)
     const std::string defaults = RegisterImageOfAPage(wren);
     ASSERT_GT(defaults.size(), 100u) << defaults;
 
-    enum class Kind { Bytes, Folder };
+    enum class Kind { Bytes, Folder, Pipe };
     struct Damage {
         const char* what;
         Kind kind;
@@ -56,12 +56,15 @@ TEST(WrenBadRecord, DamagedRecordsAreRefusedAndThePageUsesTheDefaults)
         // its values are refused when a page loads it.
         {"marked garbage of the right size", Kind::Bytes, RecordGarbage(16240, true), false},
         {"a folder", Kind::Folder, {}, true},
+        {"a pipe", Kind::Pipe, {}, true},
     };
     for (const Damage& d : damages) {
         SCOPED_TRACE(d.what);
         RemoveRecord(record);
         if (d.kind == Kind::Folder)
             ASSERT_EQ(0, mkdir(record.c_str(), 0755));
+        else if (d.kind == Kind::Pipe)
+            ASSERT_EQ(0, mkfifo(record.c_str(), 0644));
         else
             WriteRecord(record, d.bytes);
         EXPECT_EQ(d.needsCalibration ? 1 : 0, wren.NeedCalibration(3650));
