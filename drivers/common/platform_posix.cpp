@@ -22,6 +22,23 @@ PosixPlatform& Self(void* context) { return *static_cast<PosixPlatform*>(context
 
 // --- whole files ------------------------------------------------------------------
 
+// Opens a regular file only; -1 otherwise. The open does not block, so a pipe put in
+// a file's place (the lock folder is everyone's) cannot hold the driver.
+int OpenRegular(const char* path, int flags, mode_t mode)
+{
+    int fd = ::open(path, flags | O_CLOEXEC | O_NONBLOCK, mode);
+    if (fd < 0)
+        return -1;
+    struct stat s;
+    const int status = fcntl(fd, F_GETFL);
+    if (fstat(fd, &s) != 0 || !S_ISREG(s.st_mode) || status < 0 ||
+        fcntl(fd, F_SETFL, status & ~O_NONBLOCK) != 0) {
+        ::close(fd);
+        return -1;
+    }
+    return fd;
+}
+
 bool ReadAll(int fd, std::string* out)
 {
     char buffer[4096];
@@ -56,7 +73,7 @@ bool WriteAll(int fd, const void* data, size_t size)
 std::string FileText(const char* path)
 {
     std::string text;
-    int fd = ::open(path, O_RDONLY | O_CLOEXEC);
+    int fd = OpenRegular(path, O_RDONLY, 0);
     if (fd < 0)
         return text;
     if (!ReadAll(fd, &text))
@@ -174,14 +191,9 @@ FileHandle Open(void*, const char* path, FileMode mode)
     case FileMode::CreateUpdate: flags = O_RDWR | O_CREAT | O_TRUNC; break;
     case FileMode::CreateWrite: flags = O_WRONLY | O_CREAT | O_TRUNC; break;
     }
-    int fd = ::open(path, flags | O_CLOEXEC, 0644);
+    int fd = OpenRegular(path, flags, 0644); // a folder, a pipe or a device is no data file
     if (fd < 0)
         return nullptr;
-    struct stat s;
-    if (fstat(fd, &s) != 0 || !S_ISREG(s.st_mode)) { // a folder or a device is no data file
-        ::close(fd);
-        return nullptr;
-    }
     return reinterpret_cast<FileHandle>(intptr_t(fd) + 1);
 }
 
@@ -247,7 +259,7 @@ bool Remove(void*, const char* path) { return ::unlink(path) == 0; }
 
 bool AppendText(void*, const char* path, const char* text)
 {
-    int fd = ::open(path, O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
+    int fd = OpenRegular(path, O_WRONLY | O_APPEND | O_CREAT, 0644);
     if (fd < 0)
         return false;
     bool ok = WriteAll(fd, text, strlen(text));
@@ -285,7 +297,7 @@ int OpenLockFile(const PosixPlatform& p, const char* key)
 {
     std::string path = p.options.lockFolder + "/kestrel-" + key + ".lock";
     // Read-only is enough for flock, so users other than the file's maker can lock it too.
-    return ::open(path.c_str(), O_RDONLY | O_CREAT | O_CLOEXEC, 0666);
+    return OpenRegular(path.c_str(), O_RDONLY | O_CREAT, 0666);
 }
 
 bool IsHeld(void* context, const char* key)

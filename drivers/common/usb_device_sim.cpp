@@ -1,7 +1,9 @@
 // The device seam on the simulated scanner. scansim.dll is loaded once per process:
 // the module a test already linked, else the copy beside the module holding this code,
 // else whatever the loader finds by name; so a test and a driver see the same devices.
-// Handles are the simulator's own small numbers.
+// Its entry points are looked up at every call rather than kept, so the seam holds no
+// state and no thread sees a half-made binding. Handles are the simulator's own small
+// numbers.
 #include "usb_device.h"
 
 #include <string.h>
@@ -15,7 +17,6 @@ typedef int (*ReadFn)(intptr_t, void*, uint32_t, uint32_t*);
 typedef int (*CloseFn)(intptr_t);
 
 struct SimEntries {
-    bool loaded = false;
     OpenFn open = nullptr;
     ControlFn control = nullptr;
     WriteFn write = nullptr;
@@ -41,25 +42,23 @@ HMODULE loadBesideThisModule()
     return LoadLibraryA(path);
 }
 
-const SimEntries& entries()
+// After the first load this is GetModuleHandle and GetProcAddress only.
+SimEntries entries()
 {
-    static SimEntries e;
-    if (!e.loaded) {
-        e.loaded = true;
-        HMODULE m = GetModuleHandleA("scansim.dll");
-        if (!m)
-            m = loadBesideThisModule();
-        if (!m)
-            m = LoadLibraryA("scansim.dll");
-        if (m) {
-            e.open = reinterpret_cast<OpenFn>(GetProcAddress(m, "scansim_io_open"));
-            e.control = reinterpret_cast<ControlFn>(GetProcAddress(m, "scansim_io_control"));
-            e.write = reinterpret_cast<WriteFn>(GetProcAddress(m, "scansim_io_write"));
-            e.read = reinterpret_cast<ReadFn>(GetProcAddress(m, "scansim_io_read"));
-            e.close = reinterpret_cast<CloseFn>(GetProcAddress(m, "scansim_io_close"));
-            if (!e.open || !e.control || !e.write || !e.read || !e.close)
-                e.open = nullptr; // an incomplete simulator counts as no device at all
-        }
+    SimEntries e;
+    HMODULE m = GetModuleHandleA("scansim.dll");
+    if (!m)
+        m = loadBesideThisModule();
+    if (!m)
+        m = LoadLibraryA("scansim.dll");
+    if (m) {
+        e.open = reinterpret_cast<OpenFn>(GetProcAddress(m, "scansim_io_open"));
+        e.control = reinterpret_cast<ControlFn>(GetProcAddress(m, "scansim_io_control"));
+        e.write = reinterpret_cast<WriteFn>(GetProcAddress(m, "scansim_io_write"));
+        e.read = reinterpret_cast<ReadFn>(GetProcAddress(m, "scansim_io_read"));
+        e.close = reinterpret_cast<CloseFn>(GetProcAddress(m, "scansim_io_close"));
+        if (!e.open || !e.control || !e.write || !e.read || !e.close)
+            e.open = nullptr; // an incomplete simulator counts as no device at all
     }
     return e;
 }
@@ -70,7 +69,7 @@ intptr_t toSim(HANDLE h) { return reinterpret_cast<intptr_t>(h); }
 
 HANDLE UsbDevOpen(const char* name)
 {
-    const SimEntries& e = entries();
+    const SimEntries e = entries();
     if (!e.open) {
         SetLastError(ERROR_FILE_NOT_FOUND);
         return INVALID_HANDLE_VALUE;
@@ -82,7 +81,7 @@ HANDLE UsbDevOpen(const char* name)
 BOOL UsbDevControl(HANDLE device, uint32_t code, void* in, uint32_t inSize,
                    void* out, uint32_t outSize, uint32_t* returned)
 {
-    const SimEntries& e = entries();
+    const SimEntries e = entries();
     if (returned)
         *returned = 0;
     if (!e.open) {
@@ -94,7 +93,7 @@ BOOL UsbDevControl(HANDLE device, uint32_t code, void* in, uint32_t inSize,
 
 BOOL UsbDevWrite(HANDLE device, const void* data, uint32_t size, uint32_t* written)
 {
-    const SimEntries& e = entries();
+    const SimEntries e = entries();
     if (written)
         *written = 0;
     if (!e.open) {
@@ -106,7 +105,7 @@ BOOL UsbDevWrite(HANDLE device, const void* data, uint32_t size, uint32_t* writt
 
 BOOL UsbDevRead(HANDLE device, void* buffer, uint32_t size, uint32_t* received)
 {
-    const SimEntries& e = entries();
+    const SimEntries e = entries();
     if (received)
         *received = 0;
     if (!e.open) {
@@ -118,7 +117,7 @@ BOOL UsbDevRead(HANDLE device, void* buffer, uint32_t size, uint32_t* received)
 
 BOOL UsbDevClose(HANDLE device)
 {
-    const SimEntries& e = entries();
+    const SimEntries e = entries();
     if (!e.open || device == INVALID_HANDLE_VALUE || device == nullptr)
         return FALSE;
     return e.close(toSim(device));

@@ -1,19 +1,25 @@
-// The plover driver's own code against the simulated CCD scanner: bytes on the
+// The plover core against the simulated CCD scanner of this process: bytes on the
 // wire, reconnection, configuration, register images, calibration files, shading
 // and the pipeline steps, and the answers to nonsense.
 #include <gtest/gtest.h>
 
+#include "chip_commands.h"
 #include "config.h"
 #include "device.h"
+#include "driver_functions.h"
 #include "gamma.h"
 #include "module.h"
 #include "pipeline.h"
 #include "scansim.h"
 #include "shading.h"
+#include "support/sim_platform.h"
 #include "tone.h"
-#include "win32_module.h"
 
+#include <errno.h>
 #include <math.h>
+#include <string.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <fstream>
@@ -22,39 +28,30 @@
 #include <string>
 #include <vector>
 
-extern "C" {
-int IO_HardwareCheck(char*, char*, char*, char*, char*, short*, short*, short*);
-int IO_ResolutionInfo(short*, short*, short*);
-int IO_RunSteps(int);
-int IO_IsCapableOf(short);
-short IO_GetFilterNames(char*);
-int IO_StartScan(void);
-int IO_StartScanPage(ScanSettings*, int*, int*);
-int IO_GetPageDimension(ScanSettings*, int*, int*);
-short IO_GetImageBlock(unsigned char*, short, ScanSettings*, int, int);
-int IO_EndScanPage(void);
-int IO_IsCalibrationNeeded(void);
-int IO_CalibrateScanner(int);
-int IO_Scan(short, short, short, short, BlockCallback);
-void IO_AdjustChannelValue(unsigned char*, short, short, short, short, short);
-}
-
 using namespace lm9831;
 using namespace plover;
 
 namespace {
 
-const platform::Platform& Os() { return PloverPlatform().platform; }
-Device& Dev() { return PloverModule().device; }
+// One platform and one driver state for the whole program, as a loaded module has.
+platform::Platform& Os()
+{
+    static simtest::SimulatedPlatform os("plover_driver_test");
+    return os.Os();
+}
+PloverState& Module()
+{
+    static PloverState state;
+    return state;
+}
+Device& Dev() { return Module().device; }
 std::string DriverFile(const char* name) { return DriverFilePath(Os(), name); }
 std::string ConfigFile() { return ConfigFilePath(Os()); }
 
-// Outside the driver's folder, so that the folder can be removed while a suite runs.
-std::string KeptFile(const char* name)
+bool Exists(const std::string& path)
 {
-    char dir[MAX_PATH];
-    GetWindowsDirectoryA(dir, MAX_PATH);
-    return std::string(dir) + "\\plover_test_kept_" + name;
+    struct stat s;
+    return stat(path.c_str(), &s) == 0;
 }
 
 std::string DriverFolder()
@@ -97,52 +94,34 @@ ScanSettings Page(int mode, int dpi, int left = 0, int top = 0, int right = 220,
 }
 
 int g_boxes = 0;
-int CountBox(const char*, const char*, unsigned) { ++g_boxes; return IDOK; }
+int CountBox(void*, const char*, const char*, unsigned) { ++g_boxes; return platform::ANSWER_OK; }
 
 const char* const kDriverFiles[] = {"plover.ini", "DadaVorG.oft", "DadaVorG.gan", "DadaVor.oft"};
 
 class PloverDriver : public ::testing::Test {
 protected:
-    // The prefix's configuration and calibration (a demo's, another test's) are set
-    // aside for the suite and come back afterwards.
-    static void SetUpTestSuite()
-    {
-        WritePrivateProfileStringA(nullptr, nullptr, nullptr, ConfigFile().c_str());
-        for (const char* f : kDriverFiles)
-            MoveFileExA(DriverFile(f).c_str(), KeptFile(f).c_str(), MOVEFILE_REPLACE_EXISTING);
-    }
-    static void TearDownTestSuite()
-    {
-        for (const char* f : kDriverFiles) {
-            DeleteFileA(DriverFile(f).c_str());
-            EnsureDriverFolder(Os());
-            MoveFileExA(KeptFile(f).c_str(), DriverFile(f).c_str(), MOVEFILE_REPLACE_EXISTING);
-        }
-    }
     void SetUp() override
     {
-        PloverPlatform().messageHook = CountBox;
+        Os().messages.tell = CountBox;
         g_boxes = 0;
         scansim_reset();
         scansim_attach(0, SCANSIM_KIND_CCD, SCANSIM_DEFAULT_VID, SCANSIM_DEFAULT_PID_CCD);
         scansim_insert_card(0, SCANSIM_CARD_FIDUCIAL);
-        PloverModuleLoad();
+        Load(Module(), &Os());
         for (const char* f : kDriverFiles)
-            DeleteFileA(DriverFile(f).c_str());
-        WritePrivateProfileStringA(nullptr, nullptr, nullptr, ConfigFile().c_str());
+            unlink(DriverFile(f).c_str());
         scansim_log_clear();
     }
     void TearDown() override
     {
-        PloverModuleUnload();
-        WritePrivateProfileStringA(nullptr, nullptr, nullptr, ConfigFile().c_str());
-        DeleteFileA(ConfigFile().c_str());
+        Unload(Module());
+        unlink(ConfigFile().c_str());
         scansim_reset();
     }
     void SetKey(const char* section, const char* key, const char* value)
     {
         EnsureDriverFolder(Os());
-        WritePrivateProfileStringA(section, key, value, ConfigFile().c_str());
+        Os().settings.write(Os().settings.context, ConfigFile().c_str(), section, key, value);
     }
     std::vector<uint16_t> MemoryWords(int region, int count)
     {
@@ -235,7 +214,7 @@ TEST_F(PloverDriver, EleventhShortReadReconnects)
 
 TEST_F(PloverDriver, DiscoveryPassesOverOtherDevicesAndTriesEveryName)
 {
-    PloverModuleUnload();
+    Unload(Module());
     scansim_reset();
     scansim_attach(3, SCANSIM_KIND_CCD, 0x0400, 0x1001);
     EXPECT_FALSE(OpenDevice(Dev()));
@@ -249,7 +228,7 @@ TEST_F(PloverDriver, RunStepsKeepsSixteenBits)
 {
     ScanSimStatus before, after;
     scansim_get_status(0, &before);
-    EXPECT_EQ(IO_RunSteps(70000), 1);
+    EXPECT_EQ(RunSteps(Dev(), 70000), 1);
     scansim_get_status(0, &after);
     EXPECT_DOUBLE_EQ(after.motorSteps - before.motorSteps, 4464.0);
 }
@@ -260,7 +239,7 @@ TEST_F(PloverDriver, ConfigurationDefaultsAndKeysReadOnEveryUse)
 {
     char model[16], iface[16], attach[16], major[16], minor[16];
     short v1 = 9, v2 = 9, v3 = 9;
-    EXPECT_EQ(IO_HardwareCheck(model, iface, attach, major, minor, &v1, &v2, &v3), 1);
+    EXPECT_EQ(HardwareCheck(Module(), model, iface, attach, major, minor, &v1, &v2, &v3), 1);
     EXPECT_STREQ(model, "plo");
     EXPECT_STREQ(iface, "USB");
     EXPECT_STREQ(attach, "---");
@@ -268,7 +247,7 @@ TEST_F(PloverDriver, ConfigurationDefaultsAndKeysReadOnEveryUse)
     EXPECT_STREQ(minor, "0");
     EXPECT_EQ(v1 | v2 | v3, 0);
     short maxRes, minRes, step;
-    IO_ResolutionInfo(&maxRes, &minRes, &step);
+    ResolutionInfo(Module(), &maxRes, &minRes, &step);
     EXPECT_EQ(maxRes, 600) << "only resolutions the chip makes are offered";
     EXPECT_EQ(minRes, 100);
     EXPECT_EQ(step, 50);
@@ -278,21 +257,21 @@ TEST_F(PloverDriver, ConfigurationDefaultsAndKeysReadOnEveryUse)
     SetKey("Main", "Fast Step Size", "fast");        // not a number: 0
     SetKey("LedTime Z3", "G_OFF", "1111");
     SetKey("MISC IO", "REG_59H", "300");             // low byte reaches the register
-    IO_HardwareCheck(model, iface, attach, major, minor, &v1, &v2, &v3);
+    HardwareCheck(Module(), model, iface, attach, major, minor, &v1, &v2, &v3);
     EXPECT_STREQ(model, "ABC");
-    IO_ResolutionInfo(&maxRes, &minRes, &step);
+    ResolutionInfo(Module(), &maxRes, &minRes, &step);
     EXPECT_EQ(maxRes, 300);
-    Init9831(PloverModule());
+    Init9831(Module());
     EXPECT_EQ(Dev().registers.get16(REG_FAST_STEP_SIZE), 0);
     EXPECT_EQ(Dev().registers.get16(REG_LED_GREEN_OFF), 1111);
     EXPECT_EQ(Dev().registers.get8(REG_MISC_IO_59), 300 & 0xFF);
 
-    EXPECT_EQ(IO_IsCapableOf(1000), 1);
-    EXPECT_EQ(IO_IsCapableOf(1006), 0);
-    EXPECT_EQ(IO_IsCapableOf(1002), 0);
+    EXPECT_EQ(IsCapableOf(1000), 1);
+    EXPECT_EQ(IsCapableOf(1006), 0);
+    EXPECT_EQ(IsCapableOf(1002), 0);
     char names[100];
     memset(names, 'x', sizeof names);
-    IO_GetFilterNames(names);
+    GetFilterNames(names);
     const char expected[] = "Descreen\0Sharpen\0Blur";
     EXPECT_EQ(memcmp(names, expected, sizeof expected), 0);
     for (size_t i = sizeof expected; i < sizeof names; ++i)
@@ -327,7 +306,7 @@ TEST_F(PloverDriver, PageRegisterImagesMatchTheGoldenImages)
         ASSERT_EQ(ReadGolden(c.file, &expected), "");
         ScanSettings s = Page(c.mode, c.dpi);
         int w = 0, h = 0;
-        ASSERT_EQ(IO_StartScanPage(&s, &w, &h), 1);
+        ASSERT_EQ(StartScanPage(Module(), &s, &w, &h), 1);
         EXPECT_EQ(w, 220 * c.dpi / 100);
         EXPECT_EQ(h, 360 * c.dpi / 100);
         RegisterImage actual;
@@ -339,7 +318,7 @@ TEST_F(PloverDriver, PageRegisterImagesMatchTheGoldenImages)
         scansim_get_registers(0, chip);
         EXPECT_EQ(chip[REG_END_PIXEL + 1], actual.get8(REG_END_PIXEL + 1));
         EXPECT_EQ(chip[REG_SCAN_STEP_SIZE + 1], actual.get8(REG_SCAN_STEP_SIZE + 1));
-        IO_EndScanPage();
+        EndScanPage(Module());
         scansim_insert_card(0, SCANSIM_CARD_FIDUCIAL);
     }
 }
@@ -350,15 +329,14 @@ TEST_F(PloverDriver, PageRegisterImagesMatchTheGoldenImages)
 // measures real levels; the files hold what the sensor really has.
 TEST_F(PloverDriver, CalibrationFilesReadBack)
 {
-    EXPECT_EQ(IO_IsCalibrationNeeded(), 1);
-    EXPECT_FALSE(GetFileAttributesA(DriverFile("DadaVorG.oft").c_str()) != INVALID_FILE_ATTRIBUTES)
-        << "asking must not create the offset file";
+    EXPECT_EQ(IsCalibrationNeeded(Module()), 1);
+    EXPECT_FALSE(Exists(DriverFile("DadaVorG.oft"))) << "asking must not create the offset file";
     // A fresh machine has no driver folder: calibration creates it to save its results.
-    ASSERT_TRUE(RemoveDirectoryA(DriverFolder().c_str())) << GetLastError();
-    FillGammaTbl(PloverModule(), MODE_BW);
+    ASSERT_EQ(rmdir(DriverFolder().c_str()), 0) << strerror(errno);
+    FillGammaTbl(Module(), MODE_BW);
     scansim_insert_card(0, SCANSIM_CARD_WHITE);
-    ASSERT_EQ(IO_CalibrateScanner(0), 1);
-    EXPECT_EQ(IO_IsCalibrationNeeded(), 0);
+    ASSERT_EQ(CalibrateScanner(Module()), 1);
+    EXPECT_EQ(IsCalibrationNeeded(Module()), 0);
     EXPECT_EQ(g_boxes, 0);
     std::vector<uint16_t> offsets(SHADING_WORDS), gains(SHADING_WORDS);
     ASSERT_TRUE(ReadWordFile(Os(), DriverFile("DadaVorG.oft"), offsets.data(), SHADING_WORDS));
@@ -386,7 +364,7 @@ TEST_F(PloverDriver, CalibrationFilesReadBack)
     EXPECT_EQ(badDark, 0);
     EXPECT_LT(unity, 10) << "gains measured through a threshold table";
     EXPECT_LT(hi / lo, 1.12) << "pixels " << loAt << " and " << hiAt;
-    int off = GetPrivateProfileIntA("LedTime Z3", "G_OFF", 0, ConfigFile().c_str());
+    int off = Os().settings.readInt(Os().settings.context, ConfigFile().c_str(), "LedTime Z3", "G_OFF", 0);
     EXPECT_GE(off, 600);
     EXPECT_LE(off, 1400);
 }
@@ -397,12 +375,12 @@ TEST_F(PloverDriver, ShadingTablesWithoutGoodFiles)
 {
     ScanSettings s = Page(MODE_GRAY, 300);
     int w, h;
-    ASSERT_EQ(IO_StartScanPage(&s, &w, &h), 1);
+    ASSERT_EQ(StartScanPage(Module(), &s, &w, &h), 1);
     for (uint16_t g : MemoryWords(MEM_GAIN_GREEN, SHADING_WORDS))
         ASSERT_EQ(g, GAIN_UNITY);
     for (uint16_t o : MemoryWords(MEM_OFFSET_GREEN, SHADING_WORDS))
         ASSERT_EQ(o, 0);
-    IO_EndScanPage();
+    EndScanPage(Module());
 
     EnsureDriverFolder(Os());
     std::vector<uint16_t> ramp(SHADING_WORDS), shortFile(50, 0x1234);
@@ -410,14 +388,14 @@ TEST_F(PloverDriver, ShadingTablesWithoutGoodFiles)
         ramp[i] = uint16_t(i << 4);
     ASSERT_TRUE(WriteWordFile(Os(), DriverFile("DadaVorG.oft"), ramp.data(), SHADING_WORDS));
     ASSERT_TRUE(WriteWordFile(Os(), DriverFile("DadaVorG.gan"), shortFile.data(), 50));
-    EXPECT_EQ(IO_IsCalibrationNeeded(), 0) << "100 bytes or more";
+    EXPECT_EQ(IsCalibrationNeeded(Module()), 0) << "100 bytes or more";
     ASSERT_TRUE(WriteWordFile(Os(), DriverFile("DadaVorG.oft"), shortFile.data(), 49));
-    EXPECT_EQ(IO_IsCalibrationNeeded(), 1) << "98 bytes";
+    EXPECT_EQ(IsCalibrationNeeded(Module()), 1) << "98 bytes";
     ASSERT_TRUE(WriteWordFile(Os(), DriverFile("DadaVorG.oft"), ramp.data(), SHADING_WORDS));
 
     scansim_insert_card(0, SCANSIM_CARD_FIDUCIAL);
     s = Page(MODE_COLOR, 600, 50, 0, 220, 360);
-    ASSERT_EQ(IO_StartScanPage(&s, &w, &h), 1);
+    ASSERT_EQ(StartScanPage(Module(), &s, &w, &h), 1);
     EXPECT_EQ(w, 1020);
     // The window starts 0 sensor pixels in (the area's right edge is the card's).
     for (int region : {MEM_OFFSET_RED, MEM_OFFSET_GREEN, MEM_OFFSET_BLUE}) {
@@ -427,7 +405,7 @@ TEST_F(PloverDriver, ShadingTablesWithoutGoodFiles)
     }
     for (uint16_t g : MemoryWords(MEM_GAIN_RED, w))
         ASSERT_EQ(g, GAIN_UNITY) << "a gain file of the wrong size is not used";
-    IO_EndScanPage();
+    EndScanPage(Module());
 }
 
 TEST_F(PloverDriver, ResamplingExamplesAndBounds)
@@ -476,7 +454,7 @@ TEST_F(PloverDriver, PageSizesAndRefusedSettings)
     for (const Case& c : cases) {
         s = Page(c.mode, c.dpi, c.left, c.top, c.right, c.bottom);
         w = h = 0;
-        EXPECT_EQ(IO_GetPageDimension(&s, &w, &h), c.result) << c.mode << " " << c.dpi;
+        EXPECT_EQ(GetPageDimension(Module(), &s, &w, &h), c.result) << c.mode << " " << c.dpi;
         EXPECT_EQ(w, c.width);
         EXPECT_EQ(h, c.height);
     }
@@ -487,7 +465,7 @@ TEST_F(PloverDriver, PageSizesAndRefusedSettings)
     // No paper in the feeder: the page does not start.
     scansim_remove_sheet(0);
     s = Page(MODE_GRAY, 300);
-    EXPECT_EQ(IO_StartScanPage(&s, &w, &h), 0);
+    EXPECT_EQ(StartScanPage(Module(), &s, &w, &h), 0);
 }
 
 // Mode 3 lines are one bit per pixel, like mode 2: nothing is written past them.
@@ -495,38 +473,38 @@ TEST_F(PloverDriver, ImageBlocksStayInsideTheirLines)
 {
     ScanSettings s = Page(MODE_HALFTONE, 300);
     int w, h;
-    ASSERT_EQ(IO_StartScanPage(&s, &w, &h), 1);
+    ASSERT_EQ(StartScanPage(Module(), &s, &w, &h), 1);
     EXPECT_EQ(Dev().registers.get8(REG_PIXEL_FORMAT) & PIXEL_FORMAT_DEPTH, PIXEL_DEPTH_1);
     std::vector<uint8_t> buffer(size_t(w) / 8 * 10 + 64, 0xA5);
-    EXPECT_EQ(IO_GetImageBlock(buffer.data(), 10, &s, w, h), 10);
+    EXPECT_EQ(GetImageBlock(Module(), buffer.data(), 10, w), 10);
     for (size_t i = size_t(w) / 8 * 10; i < buffer.size(); ++i)
         ASSERT_EQ(buffer[i], 0xA5);
-    IO_EndScanPage();
+    EndScanPage(Module());
 
     // A read that fails is a failure, not a block of zeros.
     scansim_insert_card(0, SCANSIM_CARD_FIDUCIAL);
     s = Page(MODE_GRAY, 300);
-    ASSERT_EQ(IO_StartScanPage(&s, &w, &h), 1);
+    ASSERT_EQ(StartScanPage(Module(), &s, &w, &h), 1);
     buffer.assign(size_t(w) * 20, 0);
     scansim_set_fault(0, SCANSIM_FAULT_SHORT_FROM, uint32_t(w) * 30);
-    EXPECT_EQ(IO_GetImageBlock(buffer.data(), 20, &s, w, h), 20);
-    EXPECT_EQ(IO_GetImageBlock(buffer.data(), 20, &s, w, h), -2);
-    IO_EndScanPage();
-    EXPECT_EQ(IO_GetImageBlock(nullptr, 20, &s, w, h), -1);
-    EXPECT_EQ(IO_GetImageBlock(buffer.data(), 0, &s, w, h), -1);
+    EXPECT_EQ(GetImageBlock(Module(), buffer.data(), 20, w), 20);
+    EXPECT_EQ(GetImageBlock(Module(), buffer.data(), 20, w), -2);
+    EndScanPage(Module());
+    EXPECT_EQ(GetImageBlock(Module(), nullptr, 20, w), -1);
+    EXPECT_EQ(GetImageBlock(Module(), buffer.data(), 0, w), -1);
 }
 
 // A calibration that was needed and could not run, and a missing scanner, are failures.
 TEST_F(PloverDriver, StartScanReportsFailures)
 {
     scansim_remove_sheet(0);
-    EXPECT_EQ(IO_StartScan(), 0);
+    EXPECT_EQ(StartScan(Module()), 0);
     EXPECT_EQ(g_boxes, 1) << "the calibration notice";
-    PloverModuleUnload();
+    Unload(Module());
     scansim_reset();
-    PloverModuleLoad();
-    EXPECT_EQ(IO_StartScan(), -2);
-    EXPECT_EQ(IO_IsCalibrationNeeded(), 0);
+    Load(Module(), &Os());
+    EXPECT_EQ(StartScan(Module()), -2);
+    EXPECT_EQ(IsCalibrationNeeded(Module()), 0);
 }
 
 // --- pipeline and tone ------------------------------------------------------------------
@@ -558,12 +536,12 @@ TEST(PloverPipeline, BlockSteps)
 TEST(PloverPipeline, ToneTables)
 {
     uint8_t caller[256];
-    IO_AdjustChannelValue(caller, 0, 0, 10, 255, 0);
+    AdjustChannelValue(Module(), caller, 0, 0, 10, 255, 0);
     for (int i = 0; i < 256; ++i)
         ASSERT_EQ(caller[i], std::min(i + 100, 255)) << i;
     uint8_t expected[256];
     BuildToneTable(expected, 0, 0, 10, 255, 0, TONE_DRIVER);
-    EXPECT_EQ(memcmp(expected, PloverModule().tone, 256), 0);
+    EXPECT_EQ(memcmp(expected, Module().tone, 256), 0);
     // Contrast near the top once made the divisor 0 or negative.
     for (int contrast : {87, 88, 100, 120}) {
         BuildToneTable(expected, 0, short(contrast), 10, 255, 0, TONE_DRIVER);
@@ -571,23 +549,28 @@ TEST(PloverPipeline, ToneTables)
             ASSERT_GE(expected[i], expected[i - 1]) << contrast;
     }
     for (int i = 0; i < 256; ++i)
-        PloverModule().tone[i] = uint8_t(i);
+        Module().tone[i] = uint8_t(i);
 }
 
 std::vector<std::pair<int, int>> g_blocks;
-void __stdcall RecordBlock(HGLOBAL, int lines, int last) { g_blocks.push_back({lines, last}); }
+bool RecordBlock(void*, const uint8_t*, size_t, int lines, int last)
+{
+    g_blocks.push_back({lines, last});
+    return true;
+}
+const CardBlockSink kRecordBlock = {nullptr, RecordBlock};
 
-TEST_F(PloverDriver, CardScanDeliversBlocksThroughTheCallback)
+TEST_F(PloverDriver, CardScanDeliversBlocksToItsSink)
 {
     EnsureDriverFolder(Os());
     std::vector<uint16_t> neutral(SHADING_WORDS, 0);
     ASSERT_TRUE(WriteWordFile(Os(), DriverFile("DadaVorG.oft"), neutral.data(), SHADING_WORDS));
     g_blocks.clear();
-    EXPECT_EQ(IO_Scan(1, 300, 100, 30, RecordBlock), 1);
+    EXPECT_EQ(CardScan(Module(), 1, 300, 100, 30, kRecordBlock), 1);
     EXPECT_EQ(g_blocks, (std::vector<std::pair<int, int>>{{30, 0}, {30, 0}, {30, 0}, {10, 1}}));
-    EXPECT_EQ(IO_Scan(1, 300, 100, 0, RecordBlock), 0) << "no lines per block: no endless loop";
-    EXPECT_EQ(IO_Scan(1, 0, 100, 30, RecordBlock), 0);
-    EXPECT_EQ(IO_Scan(1, 250, 100, 30, RecordBlock), 0);
+    EXPECT_EQ(CardScan(Module(), 1, 300, 100, 0, kRecordBlock), 0) << "no lines per block: no endless loop";
+    EXPECT_EQ(CardScan(Module(), 1, 0, 100, 30, kRecordBlock), 0);
+    EXPECT_EQ(CardScan(Module(), 1, 250, 100, 30, kRecordBlock), 0);
     EXPECT_EQ(g_blocks.size(), 4u);
 }
 

@@ -1,8 +1,18 @@
-// wren against the simulated CIS scanner of both variants: the register images of a
-// page, calibration into the 16240-byte record, and pages scanned with it.
+// wren's core against the simulated CIS scanner of both variants: the register
+// images of a page, calibration into the 16240-byte record, pages scanned with it,
+// and pages that fail.
 #include "fiducial_marks.h"
-#include "wren_module.h"
+#include "scansim.h"
+#include "wren_core_module.h"
+#include "wren_pages.h"
 
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <time.h>
+#include <unistd.h>
+#include <utime.h>
+
+#include <chrono>
 #include <fstream>
 #include <sstream>
 
@@ -29,14 +39,14 @@ class WrenScan : public ::testing::TestWithParam<int> {
 protected:
     void SetUp() override
     {
-        ASSERT_TRUE(wren.Loaded());
-        DeleteFileA(CalibrationFile().c_str());
+        unlink(CalibrationFile().c_str());
         scansim_reset();
         ASSERT_EQ(1, scansim_attach(0, GetParam(), SCANSIM_DEFAULT_VID, SCANSIM_DEFAULT_PID_CIS));
     }
-    void TearDown() override { DeleteFileA(CalibrationFile().c_str()); }
+    void TearDown() override { unlink(CalibrationFile().c_str()); }
     int Variant() const { return GetParam() == SCANSIM_KIND_CIS1 ? 1 : 0; }
-    WrenModule wren;
+    std::string CalibrationFile() const { return wren.CalibrationFile(); }
+    WrenCore wren{"wren_scan_test"};
 };
 
 std::string KindName(const testing::TestParamInfo<int>& info)
@@ -47,7 +57,7 @@ std::string KindName(const testing::TestParamInfo<int>& info)
 // The chip's registers while a gray page runs, against the images worked out for it
 // (uncalibrated: the record's defaults).
 // A record planted with values out of every range is not used: the page programs the defaults.
-void PlantRecord()
+void PlantRecord(const std::string& path)
 {
     std::vector<uint8_t> bytes(16240, 0xFF);
     RecordHead h = {};
@@ -57,7 +67,7 @@ void PlantRecord()
     h.background = 9999;
     h.mark = 136;
     memcpy(bytes.data(), &h, sizeof h);
-    std::ofstream f(CalibrationFile(), std::ios::binary);
+    std::ofstream f(path, std::ios::binary);
     f.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
 }
 
@@ -65,7 +75,7 @@ TEST_P(WrenScan, GrayPageRegisterImagesMatchTheExpectedOnes)
 {
     for (int dpi : {300, 600}) {
         if (dpi == 600)
-            PlantRecord();
+            PlantRecord(CalibrationFile());
         scansim_insert_card(0, SCANSIM_CARD_WHITE);
         ScanSettings s = GraySettings(dpi);
         int width = 0, height = 0;
@@ -197,7 +207,7 @@ TEST_P(WrenScan, PaperSourcesSelectTheShortAndTheFeederCalibrations)
     ASSERT_EQ(1, scansim_get_status(0, &st));
     EXPECT_FALSE(st.sheetPresent);
 
-    DeleteFileA(CalibrationFile().c_str());
+    unlink(CalibrationFile().c_str());
     scansim_insert_card(0, SCANSIM_CARD_WHITE);
     ASSERT_EQ(1, wren.CalibrateScanner(1000));
     file = ReadWholeFile(CalibrationFile());
@@ -229,20 +239,16 @@ TEST_P(WrenScan, TheRecordFileIsReplacedWhenMisSizedAndAgesByMonthsOfThirtyDays)
     EXPECT_EQ(0, wren.NeedCalibration(0));
 
     // Written one month ago on the same day of the month: age 30.
-    SYSTEMTIME now;
-    GetSystemTime(&now);
-    SYSTEMTIME then = now;
-    then.wDay = 15;
-    then.wMonth = now.wMonth == 1 ? 12 : WORD(now.wMonth - 1);
-    then.wYear = now.wMonth == 1 ? WORD(now.wYear - 1) : now.wYear;
-    const int age = (now.wYear - then.wYear) * 365 + (now.wMonth - then.wMonth) * 30 + (now.wDay - 15);
-    FILETIME written;
-    ASSERT_TRUE(SystemTimeToFileTime(&then, &written));
-    HANDLE f = CreateFileA(CalibrationFile().c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ, nullptr,
-                           OPEN_EXISTING, 0, nullptr);
-    ASSERT_NE(INVALID_HANDLE_VALUE, f);
-    ASSERT_TRUE(SetFileTime(f, nullptr, nullptr, &written));
-    CloseHandle(f);
+    const time_t nowSeconds = time(nullptr);
+    struct tm now;
+    ASSERT_NE(nullptr, gmtime_r(&nowSeconds, &now));
+    struct tm then = now;
+    then.tm_mday = 15;
+    then.tm_mon = now.tm_mon == 0 ? 11 : now.tm_mon - 1;
+    then.tm_year = now.tm_mon == 0 ? now.tm_year - 1 : now.tm_year;
+    const int age = (now.tm_year - then.tm_year) * 365 + (now.tm_mon - then.tm_mon) * 30 + (now.tm_mday - 15);
+    const struct utimbuf written = {timegm(&then), timegm(&then)};
+    ASSERT_EQ(0, utime(CalibrationFile().c_str(), &written));
     EXPECT_EQ(0, wren.NeedCalibration(age));
     EXPECT_EQ(1, wren.NeedCalibration(age - 1));
 }
@@ -278,14 +284,14 @@ TEST_P(WrenScan, EmptyAreasColourAndAnUnwritableRecordFailInsteadOfSucceeding)
     wren.EndScanPage();
 
     // Where the record cannot be written the calibration does not count as done.
-    ASSERT_TRUE(CreateDirectoryA(CalibrationFile().c_str(), nullptr));
+    ASSERT_EQ(0, mkdir(CalibrationFile().c_str(), 0755));
     EXPECT_EQ(0, wren.CalibrateScanner(0));
-    RemoveDirectoryA(CalibrationFile().c_str());
+    rmdir(CalibrationFile().c_str());
 
     // A tone table with brightness and contrast both pulling down stays continuous
     // where brightness clamps at black.
     unsigned char table[256];
-    wren.AdjustChannelValue(table, -60, -40, 10, 255, 0);
+    wren::BuildToneTable(table, -60, -40, 10, 255, 0);
     int biggestStep = 0;
     for (int i = 1; i < 256; ++i) {
         ASSERT_GE(table[i], table[i - 1]) << i;
@@ -297,5 +303,28 @@ TEST_P(WrenScan, EmptyAreasColourAndAnUnwritableRecordFailInsteadOfSucceeding)
 
 INSTANTIATE_TEST_SUITE_P(BothSensors, WrenScan, ::testing::Values(int(SCANSIM_KIND_CIS0), int(SCANSIM_KIND_CIS1)),
                          KindName);
+
+// The three ways a page fails, each ending with its result code within seconds.
+TEST(WrenFailingPage, EndsWithItsResultCodeWithinSeconds)
+{
+    WrenCore wren("wren_failing_page_test");
+    scansim_reset();
+    ASSERT_EQ(1, scansim_attach(0, SCANSIM_KIND_CIS0, SCANSIM_DEFAULT_VID, SCANSIM_DEFAULT_PID_CIS));
+    scansim_insert_card(0, SCANSIM_CARD_WHITE);
+    ASSERT_EQ(1, wren.CalibrateScanner(0));
+    for (const PageFailure& c : kPageFailures) {
+        SCOPED_TRACE(c.name);
+        PreparePageFailure(c);
+        auto started = std::chrono::steady_clock::now();
+        Page page = ScanPage(wren, GraySettings(100));
+        double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+        if (c.blockResult > 0)
+            EXPECT_GT(page.result, 0);
+        else
+            EXPECT_EQ(c.blockResult, page.result);
+        EXPECT_EQ(c.fedOut, page.fedOut);
+        EXPECT_LT(seconds, 10.0);
+    }
+}
 
 } // namespace
