@@ -8,6 +8,7 @@
 #include "gamma.h"
 #include "messages.h"
 #include "module.h"
+#include "white_balance.h"
 
 #include <stdio.h>
 #include <string>
@@ -228,13 +229,14 @@ int CalibrateScanner(PloverState& s)
     WriteReg(s.device, REG_COMMAND, CMD_STOP);
     if (!IsPaperOn(s))
         return 0;
+    ForgetWhiteBalance(s);
     bool measured = LedExposure(s);
     if (measured) {
         ResetLineValues(s);
         ResetChip(s.device);
         Init9831(s);
         SetLineRegisters(s);
-        measured = DarkReference(s) && WhiteReference(s);
+        measured = DarkReference(s) && WhiteReference(s) && MeasureWhiteBalance(s);
     }
     RunSteps(s.device, CALIBRATION_EJECT_STEPS);
     WriteReg(s.device, REG_ILLUMINATION, ILLUM_OFF);

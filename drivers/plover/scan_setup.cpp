@@ -5,6 +5,7 @@
 #include "chip_setup.h"
 #include "gamma.h"
 #include "module.h"
+#include "white_balance.h"
 
 using namespace lm9831;
 
@@ -24,6 +25,7 @@ void ProgramScan(PloverState& s, ScanKind kind)
     }
     SetModeRegisters(r, s.page);
     FillCalibData(s);
+    ApplyWhiteBalance(s);
     if (page)
         SetClockRegisters(r, s.config, s.page);
     SetLineWindow(r, s.page);

@@ -142,6 +142,13 @@ SCANSIM_API int scansim_read_memory(int index, int region, uint32_t address, uin
  * unit of the start and end pixel registers). */
 SCANSIM_API int scansim_sensor_pixel(int index, int position, double* dark, double* sensitivity);
 
+/* The truth a scan of a built-in card is measured against: the card as a scanner at `dpi`
+ * sees it, 8-bit red, green, blue reflectance (255 = 1.0), top-down, width x height pixels.
+ * Pixel (i, j) is the card's mean over the square of 600/dpi card units (1/600 inch) from
+ * (x0 + i * 600/dpi, y0 + j * 600/dpi); off the card it shows the dark backing (0.04). */
+SCANSIM_API int scansim_card_truth(int card, double dpi, double x0, double y0, int width, int height,
+                                   uint8_t* rgb);
+
 SCANSIM_API uint32_t scansim_log_count(void);
 SCANSIM_API int scansim_log_entry(uint32_t i, ScanSimLogEntry* entry, uint8_t* bytes,
                                   uint32_t capacity);

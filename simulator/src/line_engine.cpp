@@ -14,6 +14,7 @@
 //   blue-green-red pixels and 1-bit pixels leftmost in the most significant bit.
 //   CIS kind: ((end - start) / ratio rounded down to even) + 2 pixels, face up
 //   (sensor position 15 + s sees x = s - 18), no delay: lines come out as they are.
+#include "box_cells.h"
 #include "device.h"
 
 #include <algorithm>
@@ -24,7 +25,6 @@ namespace scansim {
 namespace {
 
 const double kRatio[8] = {1, 1.5, 2, 3, 4, 6, 8, 12};
-const double kBacking = 0.04; // the dark plate behind the paper path
 const double kNoise = 0.6;
 const uint8_t kOffsetRegion[3] = {MEM_OFFSET_RED, MEM_OFFSET_GREEN, MEM_OFFSET_BLUE};
 const uint8_t kGainRegion[3] = {MEM_GAIN_RED, MEM_GAIN_GREEN, MEM_GAIN_BLUE};
@@ -100,7 +100,7 @@ double Device::analogSample(int position, double row, int channel) const
     int s = position - geometry_.positionOffset;
     if (s < 0 || s >= geometry_.pixelCount)
         return geometry_.darkBase; // shielded pixels: dark level only
-    double reflect[3] = {kBacking, kBacking, kBacking};
+    double reflect[3] = {kBackingReflectance, kBackingReflectance, kBackingReflectance};
     int x = geometry_.faceDown ? geometry_.sheetOrigin - s : s - geometry_.sheetOrigin;
     if (!geometry_.faceDown && x < 0)
         reflect[0] = reflect[1] = reflect[2] = 0.0; // the frame beside the paper guide
@@ -125,22 +125,6 @@ uint16_t Device::chipPipeline(double analog, int group, int tc) const
     x = std::max(0.0, x - offset) * gain / double(GAIN_UNITY);
     return uint16_t(std::min(65535.0, x));
 }
-
-namespace {
-
-// Overlaps of [from, from + width) with the unit cells it touches.
-void boxCells(double from, double width, std::vector<std::pair<int, double>>& cells)
-{
-    cells.clear();
-    double to = from + width;
-    for (int c = int(floor(from + 1e-9)); c < to - 1e-9; ++c) {
-        double w = std::min<double>(to, c + 1) - std::max<double>(from, c);
-        if (w > 1e-9)
-            cells.push_back({c, w});
-    }
-}
-
-} // namespace
 
 void Device::produceLine(std::vector<uint8_t>& out)
 {

@@ -5,6 +5,7 @@
 #include "device_bank.h"
 #include "environment.h"
 #include "io_error.h"
+#include "sheet.h"
 #include "transfer_log.h"
 
 #include <mutex>
@@ -285,6 +286,23 @@ SCANSIM_API int scansim_sensor_pixel(int index, int position, double* dark, doub
             *dark = dk;
         if (sensitivity)
             *sensitivity = sens;
+        return 1;
+    });
+}
+
+SCANSIM_API int scansim_card_truth(int card, double dpi, double x0, double y0, int width, int height,
+                                   uint8_t* rgb)
+{
+    // A truth larger than 1200 dpi over a whole card is a caller's mistake.
+    const int64_t kMaxPixels = int64_t(4) * SCANSIM_CARD_WIDTH * SCANSIM_CARD_HEIGHT;
+    if (!rgb || !(dpi >= 1 && dpi <= 9600) || width <= 0 || height <= 0 ||
+        int64_t(width) * height > kMaxPixels)
+        return 0;
+    return locked(0, [&] {
+        Sheet sheet;
+        if (!makeCard(card, sheet))
+            return 0;
+        renderTruth(sheet, dpi, x0, y0, width, height, rgb);
         return 1;
     });
 }

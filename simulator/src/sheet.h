@@ -8,6 +8,8 @@
 
 namespace scansim {
 
+const double kBackingReflectance = 0.04; // the dark plate behind the paper path
+
 struct Sheet {
     int width = 0;  // pixels
     int height = 0; // rows
@@ -21,6 +23,11 @@ struct Sheet {
 
 // SCANSIM_CARD_* of scansim.h; false for an unknown card.
 bool makeCard(int card, Sheet& out);
+
+// The sheet as a scanner sees it at `dpi`: 8-bit reflectance, red-green-blue, top-down;
+// pixel (i, j) is the mean over the square of 600 / dpi sheet units (1/600 inch) from
+// (x0 + i * 600 / dpi, y0 + j * 600 / dpi), the backing where it lies off the sheet.
+void renderTruth(const Sheet& sheet, double dpi, double x0, double y0, int width, int height, uint8_t* rgb);
 
 // Uncompressed 24-bit or 8-bit palette BMP; the resolution comes from the file (600 if none).
 bool loadBmp(const char* path, Sheet& out, std::string& error);

@@ -18,8 +18,8 @@
 #include <vector>
 
 #include "acquire.h"
-#include "io_driver.h"
 #include "process_counts.h"
+#include "road.h"
 #include "scansim.h"
 #include "support/dialog_dismisser.h"
 
@@ -70,37 +70,8 @@ std::string BesideProgram(const char* name)
     return folder.substr(0, folder.rfind('\\') + 1) + name;
 }
 
-struct Scanner {
-    const char* driver;
-    int device; // one attached at a time: wren would also take the CCD scanner's ids
-    int kind;
-    uint16_t productId;
-};
-const Scanner kScanners[2] = {{"plover_sim.dll", 1, SCANSIM_KIND_CCD, SCANSIM_DEFAULT_PID_CCD},
-                              {"wren_sim.dll", 0, SCANSIM_KIND_CIS0, SCANSIM_DEFAULT_PID_CIS}};
-
-void Plug(const Scanner& s, int card)
-{
-    scansim_detach(kScanners[&s == &kScanners[0] ? 1 : 0].device);
-    ScanSimStatus st = {};
-    if (!scansim_get_status(s.device, &st) || !st.attached)
-        scansim_attach(s.device, s.kind, SCANSIM_DEFAULT_VID, s.productId);
-    scansim_remove_sheet(s.device);
-    scansim_insert_card(s.device, card);
-}
-
-bool Calibrate(const Scanner& s)
-{
-    Plug(s, SCANSIM_CARD_WHITE);
-    HMODULE m = LoadLibraryA(s.driver);
-    auto calibrate = m ? reinterpret_cast<IO_CalibrateScannerFn>(
-                             reinterpret_cast<void*>(GetProcAddress(m, "IO_CalibrateScanner")))
-                       : nullptr;
-    const bool ok = calibrate && calibrate(0) == 1;
-    if (m)
-        FreeLibrary(m);
-    return ok;
-}
+using fidelity::Scanner;
+const Scanner* const kScanners[2] = {&fidelity::kPlover, &fidelity::kWren};
 
 void Print(const char* what, const Sample& s)
 {
@@ -152,9 +123,9 @@ int main(int argc, char** argv)
         return 3;
     }
     scansim_reset();
-    for (const Scanner& s : kScanners) {
-        if (!Calibrate(s)) {
-            fprintf(stderr, "calibration of %s failed\n", s.driver);
+    for (const Scanner* s : kScanners) {
+        if (!fidelity::Calibrate(*s)) {
+            fprintf(stderr, "calibration of %s failed\n", s->module);
             return 4;
         }
     }
@@ -177,14 +148,13 @@ int main(int argc, char** argv)
     int failures = 0, boxes = 0, leftovers = 0;
     DialogDismisser dismisser;
     for (int i = 0; i < scans; ++i) {
-        const Scanner& s = kScanners[only >= 0 ? only : i % 2];
-        Plug(s, SCANSIM_CARD_FIDUCIAL);
-        WritePrivateProfileStringA("Drivers", "Driver00", s.driver, "Fenwick.INI");
+        const Scanner& s = *kScanners[only >= 0 ? only : i % 2];
+        fidelity::Plug(s, SCANSIM_CARD_FIDUCIAL);
         ScanOptions o;
         o.dsmPath = manager;
         o.outputPath = output;
         o.mechanism = mechanisms[(i / 2) % 3];
-        o.pixelType = &s == &kScanners[1] ? wrenTypes[(i / 6) % 2] : ploverTypes[(i / 6) % 3];
+        o.pixelType = &s == kScanners[1] ? wrenTypes[(i / 6) % 2] : ploverTypes[(i / 6) % 3];
         o.resolution = resolutions[(i / 4) % 4];
         o.setLayout = true;
         o.left = 0, o.top = 0, o.right = 2.1, o.bottom = 3.6;
@@ -208,7 +178,7 @@ int main(int argc, char** argv)
         if (!report.imageWritten) {
             ++failures;
             leftovers += written ? 1 : 0;
-            fprintf(stderr, "scan %d (%s, mechanism %d, type %d, %d dpi) failed: %s\n", i + 1, s.driver,
+            fprintf(stderr, "scan %d (%s, mechanism %d, type %d, %d dpi) failed: %s\n", i + 1, s.module,
                     int(o.mechanism), o.pixelType, o.resolution, report.error.c_str());
         }
     }

@@ -96,7 +96,7 @@ ScanSettings Page(int mode, int dpi, int left = 0, int top = 0, int right = 220,
 int g_boxes = 0;
 int CountBox(void*, const char*, const char*, unsigned) { ++g_boxes; return platform::ANSWER_OK; }
 
-const char* const kDriverFiles[] = {"plover.ini", "DadaVorG.oft", "DadaVorG.gan", "DadaVor.oft"};
+const char* const kDriverFiles[] = {"plover.ini", "DadaVorG.oft", "DadaVorG.gan", "DadaVor.oft", "DadaVor.led"};
 
 class PloverDriver : public ::testing::Test {
 protected:
