@@ -171,27 +171,30 @@ TEST_F(SourceManagerTest, EveryTransferMechanismDeliversTheServedPage)
     }
 }
 
+struct SheetSearch {
+    DWORD processId;
+    HWND sheet;
+};
+
+BOOL CALLBACK FindSheet(HWND window, LPARAM context)
+{
+    SheetSearch& s = *reinterpret_cast<SheetSearch*>(context);
+    DWORD owner = 0;
+    GetWindowThreadProcessId(window, &owner);
+    wchar_t title[64] = L"";
+    GetWindowTextW(window, title, 64);
+    if (owner == s.processId && IsWindowVisible(window) && wcscmp(title, L"Zureruri Zedu") == 0) {
+        s.sheet = window;
+        return FALSE;
+    }
+    return TRUE;
+}
+
 // The settings window of the twscan process, once its Custom Setting page is up.
 HWND SettingsPage(DWORD processId, HWND* sheetOut)
 {
-    struct Search {
-        DWORD processId;
-        HWND sheet;
-    } search = {processId, nullptr};
-    EnumWindows(
-        [](HWND window, LPARAM context) -> BOOL {
-            Search& s = *reinterpret_cast<Search*>(context);
-            DWORD owner = 0;
-            GetWindowThreadProcessId(window, &owner);
-            wchar_t title[64] = L"";
-            GetWindowTextW(window, title, 64);
-            if (owner == s.processId && IsWindowVisible(window) && wcscmp(title, L"Zureruri Zedu") == 0) {
-                s.sheet = window;
-                return FALSE;
-            }
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&search));
+    SheetSearch search = {processId, nullptr};
+    EnumWindows(FindSheet, reinterpret_cast<LPARAM>(&search));
     if (!search.sheet)
         return nullptr;
     *sheetOut = search.sheet;

@@ -139,6 +139,11 @@ double MeanDifference(const std::vector<uint8_t>& a, const std::vector<uint8_t>&
     return sum / double(a.size());
 }
 
+DWORD WINAPI FeedOnThread(void*)
+{
+    return DWORD(IO_FeedOn());
+}
+
 }  // namespace
 
 // Damaged shading files: too short, too long, empty, a folder, locked by another
@@ -233,8 +238,7 @@ TEST_F(PloverBadFiles, HostileConfigurationValuesNeverHangOrCrash)
 
         // On a thread of its own, so that a feed that never ends fails the test
         // instead of holding it.
-        HANDLE feed = CreateThread(
-            nullptr, 0, [](void*) -> DWORD { return DWORD(IO_FeedOn()); }, nullptr, 0, nullptr);
+        HANDLE feed = CreateThread(nullptr, 0, FeedOnThread, nullptr, 0, nullptr);
         const DWORD waited = WaitForSingleObject(feed, 30000);
         CloseHandle(feed);
         ASSERT_EQ(waited, WAIT_OBJECT_0) << "IO_FeedOn does not return";
