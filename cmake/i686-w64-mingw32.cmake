@@ -1,5 +1,5 @@
-# Cross build for 32-bit Windows: the shipping build. It cannot run here, so it is
-# checked statically (layouts by static_assert, exports by objdump).
+# Cross build for 32-bit Windows: the shipping build. Its tests run here under
+# 32-bit Wine (WoW64 in the same 64-bit prefix as the other build).
 set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR i686)
 set(CMAKE_C_COMPILER i686-w64-mingw32-gcc-posix)
@@ -9,3 +9,4 @@ set(CMAKE_FIND_ROOT_PATH /usr/i686-w64-mingw32)
 set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
+set(CMAKE_CROSSCOMPILING_EMULATOR /usr/lib/wine/wine)

@@ -1,12 +1,33 @@
 # Sourced by the scripts: one private Wine prefix and one display per build tree.
-#   wine_env_start <build-dir>   starts wineserver -p and Xvfb, exports the environment
-#   wine_env_stop                stops both
+#   wine_env_start <build-dir> [x86_64|i686]   starts wineserver -p and Xvfb, exports the
+#                                              environment and WINE, the loader of that
+#                                              architecture (default x86_64)
+#   wine_env_stop                              stops both
+# Every prefix is a 64-bit one; 32-bit programs run in it as on 64-bit Windows (WoW64).
 WINE64=/usr/lib/wine/wine64
+WINE32=/usr/lib/wine/wine
 WINESERVER=/usr/lib/wine/wineserver
+
+wine_loader() {  # architecture -> its Wine loader
+  case "$1" in
+    x86_64) echo "$WINE64" ;;
+    i686) echo "$WINE32" ;;
+    *) echo "wine-env: unknown architecture '$1'" >&2; return 1 ;;
+  esac
+}
+
+# True when this machine runs the programs of that architecture. The 32-bit loader
+# is itself a 32-bit Linux program: a kernel without IA-32 emulation refuses it.
+wine_arch_runs() {
+  local loader
+  loader=$(wine_loader "$1") && "$loader" --version >/dev/null 2>&1
+}
 
 wine_env_start() {
   local build_dir
   build_dir=$(cd "$1" && pwd)
+  WINE=$(wine_loader "${2:-x86_64}") || return 1
+  export WINE
   export WINEPREFIX="$build_dir/wineprefix"
   export WINEDEBUG=-all
   export WINEDLLOVERRIDES="mscoree,mshtml="
@@ -47,7 +68,7 @@ wine_env_start() {
   "$WINESERVER" -p
   # Start the prefix's background processes (services, the desktop window) now, so
   # that they do not inherit the output pipes of the first test and keep CTest waiting.
-  "$WINE64" rundll32.exe user32.dll,MessageBeep </dev/null >/dev/null 2>&1 || true
+  "$WINE" rundll32.exe user32.dll,MessageBeep </dev/null >/dev/null 2>&1 || true
 }
 
 wine_env_stop() {

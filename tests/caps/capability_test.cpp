@@ -570,9 +570,14 @@ TEST_F(CapabilityTest, SetOnlyInStateFourReadsFromFour)
     theApp.twainState = 4;
 }
 
+HGLOBAL WINAPI NoMemory(UINT, SIZE_T)
+{
+    return nullptr;
+}
+
 TEST_F(CapabilityTest, NoMemoryForTheContainerFailsWithLowMemory)
 {
-    SetContainerAllocator([](UINT, SIZE_T) -> HGLOBAL { return nullptr; });
+    SetContainerAllocator(NoMemory);
     for (TW_UINT16 c : {CAP_XFERCOUNT, ICAP_XFERMECH, ICAP_XRESOLUTION}) {
         SCOPED_TRACE(c);
         Traces().clear();

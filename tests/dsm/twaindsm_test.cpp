@@ -1,5 +1,5 @@
 // kestrel behind the TWAIN Working Group's Source Manager, installed as a user
-// installs it: the source in the Windows directory's twain_64 folder, the driver
+// installs it: the source in the Windows directory's TWAIN folder, the driver
 // where a bare-name LoadLibrary finds it, and twscan as the host, run as its own
 // process. The settings window is worked through SendInput like a user's mouse.
 #include <gtest/gtest.h>
@@ -9,6 +9,7 @@
 
 #include <string>
 
+#include "support/architecture.h"
 #include "support/bmp_reader.h"
 #include "support/test_driver_module.h"
 #include "support/user_input.h"
@@ -19,16 +20,6 @@ namespace {
 const char kSourceFolder[] = "kestrel";   // where the demo installs it too
 const char kDriver[] = "testdrv_full.dll";
 const DWORD kRunLimitMs = 60000;
-
-// The vendored 64-bit Source Manager, beside the repository (../shared).
-std::string ManagerPath()
-{
-    std::string path = std::string("Z:") + KESTREL_SHARED_DIR + "/vendor/twaindsm-2.4.3/64/TWAINDSM.dll";
-    for (char& c : path)
-        if (c == '/')
-            c = '\\';
-    return path;
-}
 
 std::string Folder(UINT (WINAPI *get)(LPSTR, UINT))
 {
@@ -54,13 +45,15 @@ class SourceManagerTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        manager_ = ManagerPath();
+        // The vendored manager of this architecture, beside the repository (../shared).
+        manager_ = architecture::VendoredManager(KESTREL_SHARED_DIR);
         if (GetFileAttributesA(manager_.c_str()) == INVALID_FILE_ATTRIBUTES)
             GTEST_SKIP() << "the vendored Source Manager is not at " << manager_
                          << " (CI puts shared/ beside the repository)";
         const std::string windows = Folder(GetWindowsDirectoryA);
-        sourceFolder_ = windows + "\\twain_64\\" + kSourceFolder;
-        CreateDirectoryA((windows + "\\twain_64").c_str(), nullptr);
+        const std::string twain = windows + "\\" + architecture::kTwainFolder;
+        sourceFolder_ = twain + "\\" + kSourceFolder;
+        CreateDirectoryA(twain.c_str(), nullptr);
         CreateDirectoryA(sourceFolder_.c_str(), nullptr);
         ASSERT_TRUE(CopyFileA(BesideTest("kestrel.ds").c_str(), (sourceFolder_ + "\\kestrel.ds").c_str(), FALSE));
         // The source loads its driver by bare name: system32 is on that search path,
@@ -171,27 +164,30 @@ TEST_F(SourceManagerTest, EveryTransferMechanismDeliversTheServedPage)
     }
 }
 
+struct SheetSearch {
+    DWORD processId;
+    HWND sheet;
+};
+
+BOOL CALLBACK FindSheet(HWND window, LPARAM context)
+{
+    SheetSearch& s = *reinterpret_cast<SheetSearch*>(context);
+    DWORD owner = 0;
+    GetWindowThreadProcessId(window, &owner);
+    wchar_t title[64] = L"";
+    GetWindowTextW(window, title, 64);
+    if (owner == s.processId && IsWindowVisible(window) && wcscmp(title, L"Zureruri Zedu") == 0) {
+        s.sheet = window;
+        return FALSE;
+    }
+    return TRUE;
+}
+
 // The settings window of the twscan process, once its Custom Setting page is up.
 HWND SettingsPage(DWORD processId, HWND* sheetOut)
 {
-    struct Search {
-        DWORD processId;
-        HWND sheet;
-    } search = {processId, nullptr};
-    EnumWindows(
-        [](HWND window, LPARAM context) -> BOOL {
-            Search& s = *reinterpret_cast<Search*>(context);
-            DWORD owner = 0;
-            GetWindowThreadProcessId(window, &owner);
-            wchar_t title[64] = L"";
-            GetWindowTextW(window, title, 64);
-            if (owner == s.processId && IsWindowVisible(window) && wcscmp(title, L"Zureruri Zedu") == 0) {
-                s.sheet = window;
-                return FALSE;
-            }
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&search));
+    SheetSearch search = {processId, nullptr};
+    EnumWindows(FindSheet, reinterpret_cast<LPARAM>(&search));
     if (!search.sheet)
         return nullptr;
     *sheetOut = search.sheet;

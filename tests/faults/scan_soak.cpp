@@ -21,6 +21,7 @@
 #include "process_counts.h"
 #include "road.h"
 #include "scansim.h"
+#include "support/architecture.h"
 #include "support/dialog_dismisser.h"
 
 namespace {
@@ -100,7 +101,7 @@ Sample Average(const std::vector<Sample>& v, size_t from, size_t to)
 int main(int argc, char** argv)
 {
     const int scans = argc > 1 ? atoi(argv[1]) : 200;
-    std::string manager = argc > 2 ? argv[2] : std::string("Z:") + KESTREL_SHARED_DIR + "/vendor/twaindsm-2.4.3/64/TWAINDSM.dll";
+    std::string manager = argc > 2 ? argv[2] : architecture::VendoredManager(KESTREL_SHARED_DIR);
     for (char& c : manager)
         if (c == '/')
             c = '\\';
@@ -110,8 +111,9 @@ int main(int argc, char** argv)
     }
     // The source where a user installs it; its drivers are found beside this program.
     const std::string windows = WindowsFolder(GetWindowsDirectoryA);
-    const std::string sourceFolder = windows + "\\twain_64\\kestrel";
-    CreateDirectoryA((windows + "\\twain_64").c_str(), nullptr);
+    const std::string twain = windows + "\\" + architecture::kTwainFolder;
+    const std::string sourceFolder = twain + "\\kestrel";
+    CreateDirectoryA(twain.c_str(), nullptr);
     CreateDirectoryA(sourceFolder.c_str(), nullptr);
     if (!CopyFileA(BesideProgram("kestrel.ds").c_str(), (sourceFolder + "\\kestrel.ds").c_str(), FALSE)) {
         fprintf(stderr, "cannot install kestrel.ds in %s\n", sourceFolder.c_str());

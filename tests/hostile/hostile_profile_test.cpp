@@ -22,7 +22,7 @@ namespace {
 
 std::vector<std::string> g_boxes;
 
-int WINAPI RecordBox(HWND, const char* text, const char*, UINT)
+int RecordBox(HWND, const char* text, const char*, UINT)
 {
     g_boxes.push_back(text);
     return IDOK;

@@ -596,11 +596,16 @@ struct GuiCount {
     DWORD gdi, user, windows;
 };
 
+BOOL CALLBACK CountChildWindow(HWND, LPARAM count)
+{
+    ++*reinterpret_cast<DWORD*>(count);
+    return TRUE;
+}
+
 BOOL CALLBACK CountWindow(HWND window, LPARAM count)
 {
     ++*reinterpret_cast<DWORD*>(count);
-    EnumChildWindows(window, [](HWND, LPARAM c) -> BOOL { ++*reinterpret_cast<DWORD*>(c); return TRUE; },
-                     count);
+    EnumChildWindows(window, CountChildWindow, count);
     return TRUE;
 }
 

@@ -1,19 +1,29 @@
 #!/usr/bin/env bash
-# The 64-bit packages as a user meets them, in a fresh Wine prefix of their own:
-#   a failed install rolls back; `msiexec /i kestrel-x64.msi /qn` (logged) installs;
+# The packages of one architecture as a user meets them, in a fresh 64-bit Wine
+# prefix of their own (the x86 ones as on 64-bit Windows: the source in twain_32,
+# the drivers in SysWOW64, found by the 32-bit Source Manager and host):
+#   a failed install rolls back; `msiexec /i kestrel-<arch>.msi /qn` (logged) installs;
 #   the TWAIN Working Group's Source Manager lists the source by its identity, whose
 #   version agrees with the package's and the modules' version resources;
 #   without a scanner the source tells the user so; with the simulator add-on,
 #   twscan scans the fiducial card through plover and wren into PNG, TIFF and BMP;
 #   a newer package upgrades in place; uninstalling leaves none of the installed
 #   files but keeps the profile and the calibration files.
-# Usage: installer_test.sh <x86_64 build dir> <shared dir>; needs DISPLAY (an X server).
+# Usage: installer_test.sh <build dir> <shared dir> x64|x86; needs DISPLAY (an X server).
 set -uo pipefail
 build=$(cd "$1" && pwd)
 shared=$2
+arch=$3
 WINE64=/usr/lib/wine/wine64
 WINESERVER=/usr/lib/wine/wineserver
-manager="$shared/vendor/twaindsm-2.4.3/64/TWAINDSM.dll"
+# The build's programs (twscan, drvcal, box_watch) run under the loader of their
+# architecture; msiexec and reg are the prefix's own 64-bit ones, as on Windows.
+case $arch in
+  x64) WINE=$WINE64 twain=twain_64 system_folder=system32 bits=64 registry_view=/reg:64 ;;
+  x86) WINE=/usr/lib/wine/wine twain=twain_32 system_folder=syswow64 bits=32 registry_view=/reg:32 ;;
+  *) echo "installer test: unknown architecture '$arch' (x64 or x86)"; exit 1 ;;
+esac
+manager="$shared/vendor/twaindsm-2.4.3/$bits/TWAINDSM.dll"
 [ -f "$manager" ] || { echo "installer test: no Source Manager at $manager"; exit 1; }
 
 export WINEPREFIX="$build/installer-prefix"
@@ -34,20 +44,21 @@ check() { local what=$1; shift; "$@" || fail "$what"; }
 win() { local p=$1; echo "Z:${p//\//\\}"; }
 
 windows="$WINEPREFIX/drive_c/windows"
-system="$windows/system32"
-source_ds="$windows/twain_64/kestrel/kestrel.ds"
+system="$windows/$system_folder"
+source_ds="$windows/$twain/kestrel/kestrel.ds"
 product_files=("$source_ds" "$system/plover.dll" "$system/wren.dll")
 sim_files=("$system/scansim.dll" "$system/plover_sim.dll" "$system/wren_sim.dll")
 msi="$build/installer"
-version=$(msiinfo export "$msi/kestrel-x64.msi" Property | tr -d '\r' | awk -F'\t' '$1 == "ProductVersion" {print $2}')
-next_version=$(msiinfo export "$msi/kestrel-x64-next.msi" Property | tr -d '\r' | awk -F'\t' '$1 == "ProductVersion" {print $2}')
+version=$(msiinfo export "$msi/kestrel-$arch.msi" Property | tr -d '\r' | awk -F'\t' '$1 == "ProductVersion" {print $2}')
+next_version=$(msiinfo export "$msi/kestrel-$arch-next.msi" Property | tr -d '\r' | awk -F'\t' '$1 == "ProductVersion" {print $2}')
 
 msiexec() {  # action, package, log name; the exit code of msiexec
   "$WINE64" msiexec "$1" "$(win "$2")" /qn /l*v "$(win "$work/$3.log")" </dev/null >/dev/null 2>&1
 }
-# Uninstall entries (DisplayName, DisplayVersion, Publisher) of our product, one line each.
+# Uninstall entries (DisplayName, DisplayVersion, Publisher) of our product, one line
+# each, in the registry view of the package's architecture.
 uninstall_entries() {
-  "$WINE64" reg query 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall' /s 2>/dev/null | tr -d '\r' |
+  "$WINE64" reg query 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall' /s $registry_view 2>/dev/null | tr -d '\r' |
     awk '/^HKEY/ {if (name != "") print name "|" ver "|" pub; name = ver = pub = ""}
          $1 == "DisplayName" {sub(/^ *DisplayName +REG_SZ +/, ""); name = $0}
          $1 == "DisplayVersion" {sub(/^ *DisplayVersion +REG_SZ +/, ""); ver = $0}
@@ -63,20 +74,20 @@ file_version() { i686-w64-mingw32-strings -el "$1" | grep -A1 -x FileVersion | t
 tools="$WINEPREFIX/drive_c/tools"
 mkdir -p "$tools"
 cp "$build/bin/twscan.exe" "$build/bin/drvcal.exe" "$build/bin/box_watch.exe" "$tools/"
-twscan() { (cd "$tools" && "$WINE64" twscan.exe --dsm "$(win "$manager")" "$@" </dev/null); }
+twscan() { (cd "$tools" && "$WINE" twscan.exe --dsm "$(win "$manager")" "$@" </dev/null); }
 
 # --- a failed install rolls back: a file where the source's folder belongs ---
-mkdir -p "$windows/twain_64"
-echo "in the way" > "$windows/twain_64/kestrel"
-msiexec /i "$msi/kestrel-x64.msi" failed && fail "an install that cannot create its folder succeeded"
+mkdir -p "$windows/$twain"
+echo "in the way" > "$windows/$twain/kestrel"
+msiexec /i "$msi/kestrel-$arch.msi" failed && fail "an install that cannot create its folder succeeded"
 for f in "$system/plover.dll" "$system/wren.dll" "$windows/Fenwick.INI"; do
   [ -e "$f" ] && fail "the failed install left $(basename "$f")"
 done
 [ -z "$(uninstall_entries)" ] || fail "the failed install left an entry in installed programs"
-rm -f "$windows/twain_64/kestrel"
+rm -f "$windows/$twain/kestrel"
 
 # --- silent, logged install of the product ---
-msiexec /i "$msi/kestrel-x64.msi" install || fail "msiexec /i kestrel-x64.msi /qn failed"
+msiexec /i "$msi/kestrel-$arch.msi" install || fail "msiexec /i kestrel-$arch.msi /qn failed"
 # Wine writes the log in the ANSI code page, Windows in UTF-16: dropping NUL bytes reads either.
 check "the install log names the product" grep -aq "Zureruri Zedu" <(tr -d '\000' < "$work/install.log")
 for f in "${product_files[@]}"; do
@@ -100,7 +111,7 @@ check "the Source Manager lists the source by its identity (got: $listing)" \
 # fails with its "Buffer testing failure" box, wren's probe declines silently, so the
 # source falls back to plover.dll unprobed and opens; enabling then tells the user
 # that the scanner is off or not connected, and asks to be closed. ---
-(cd "$tools" && "$WINE64" box_watch.exe 30 2 > "$work/no-scanner-box.txt" 2>&1) &
+(cd "$tools" && "$WINE" box_watch.exe 30 2 > "$work/no-scanner-box.txt" 2>&1) &
 watcher=$!
 twscan -o "$(win "$work/none.bmp")" > "$work/no-scanner.out" 2>&1
 status=$?
@@ -114,7 +125,7 @@ check "the user read the probe's and the no-scanner message (got: $(cat "$work/n
 check "no image without a scanner" test ! -e "$work/none.bmp"
 
 # --- the simulator add-on: scans through both drivers ---
-msiexec /i "$msi/kestrel-sim-x64.msi" sim-install || fail "msiexec /i kestrel-sim-x64.msi /qn failed"
+msiexec /i "$msi/kestrel-sim-$arch.msi" sim-install || fail "msiexec /i kestrel-sim-$arch.msi /qn failed"
 for f in "${sim_files[@]}"; do check "$f is the built module" same_as_built "$f"; done
 [ "$(uninstall_entries)" = "Zureruri Zedu|$version|Norvale Inc." ] || fail "the add-on changed the product's entry"
 
@@ -137,7 +148,7 @@ for driver in plover wren; do
   case $driver in plover) device=ccd ;; wren) device=cis0 ;; esac
   printf '[Drivers]\r\nDriver00=%s_sim.dll\r\n' "$driver" > "$windows/Fenwick.INI"
   export SCANSIM_DEVICES="0=$device"
-  (cd "$tools" && SCANSIM_SHEET="0=white" "$WINE64" drvcal.exe "${driver}_sim.dll" </dev/null > "$work/$driver-drvcal.txt" 2>&1) ||
+  (cd "$tools" && SCANSIM_SHEET="0=white" "$WINE" drvcal.exe "${driver}_sim.dll" </dev/null > "$work/$driver-drvcal.txt" 2>&1) ||
     fail "$driver: calibration with the white card failed"
   # Every writer: native transfers into all three formats, PNG from memory strips,
   # TIFF converted from the source's file transfer.
@@ -182,7 +193,7 @@ unset SCANSIM_DEVICES
 # numbered, then the missing second sheet ends the run with a message and a non-zero exit.
 export SCANSIM_DEVICES="0=ccd"
 printf '[Drivers]\r\nDriver00=plover_sim.dll\r\n' > "$windows/Fenwick.INI"
-(cd "$tools" && "$WINE64" box_watch.exe 60 5 > "$work/count-box.txt" 2>&1) &
+(cd "$tools" && "$WINE" box_watch.exe 60 5 > "$work/count-box.txt" 2>&1) &
 watcher=$!
 SCANSIM_SHEET="0=fiducial" twscan --pixel gray --dpi 100 --count 2 -o "$(win "$work/sheet.png")" > "$work/count.out" 2>&1
 status=$?
@@ -197,7 +208,7 @@ check "--count: the second sheet was asked for" test "$(grep -c "source enabled"
 # --- a newer package upgrades in place; the user's profile stays as it is ---
 profile_before=$(cat "$windows/Fenwick.INI")
 echo "damaged" >> "$system/plover.dll"   # an older file in place
-msiexec /i "$msi/kestrel-x64-next.msi" upgrade || fail "the upgrade to $next_version failed"
+msiexec /i "$msi/kestrel-$arch-next.msi" upgrade || fail "the upgrade to $next_version failed"
 entries=$(uninstall_entries)
 check "after the upgrade one entry, version $next_version (got: $entries)" \
   test "$entries" = "Zureruri Zedu|$next_version|Norvale Inc."
@@ -207,12 +218,12 @@ check "the upgrade kept the user's profile" test "$(cat "$windows/Fenwick.INI")"
 # --- uninstall: no installed file stays; profile and calibration files do ---
 calibration=("$windows/twain_32/plover/DadaVorG.oft" "$WINEPREFIX/drive_c/ProgramData/wren_sim.clb")
 for f in "${calibration[@]}"; do check "calibration file $f exists before uninstalling" test -s "$f"; done
-msiexec /x "$msi/kestrel-x64-next.msi" uninstall || fail "msiexec /x failed"
-msiexec /x "$msi/kestrel-sim-x64.msi" sim-uninstall || fail "msiexec /x of the add-on failed"
+msiexec /x "$msi/kestrel-$arch-next.msi" uninstall || fail "msiexec /x failed"
+msiexec /x "$msi/kestrel-sim-$arch.msi" sim-uninstall || fail "msiexec /x of the add-on failed"
 for f in "${product_files[@]}" "${sim_files[@]}"; do
   [ -e "$f" ] && fail "uninstalling left $f"
 done
-[ -e "$windows/twain_64/kestrel" ] && fail "uninstalling left the source's folder"
+[ -e "$windows/$twain/kestrel" ] && fail "uninstalling left the source's folder"
 check "the entry left installed programs" test -z "$(uninstall_entries)"
 check "the user's profile stays" test "$(cat "$windows/Fenwick.INI" 2>/dev/null)" = "$profile_before"
 for f in "${calibration[@]}"; do check "calibration file $f stays" test -s "$f"; done

@@ -13,22 +13,22 @@
 
 namespace {
 
+BOOL CALLBACK MatchProgressWindow(HWND window, LPARAM result)
+{
+    wchar_t title[64] = L"";
+    GetWindowTextW(window, title, 64);
+    if (GetDlgItem(window, IDC_PROGRESS_PICTURE) && wcscmp(title, L"Zureruri Zedu") == 0) {
+        *reinterpret_cast<HWND*>(result) = window;
+        return FALSE;
+    }
+    return TRUE;
+}
+
 // The progress window of this thread, if one is open.
 HWND FindProgressWindow()
 {
     HWND found = nullptr;
-    EnumThreadWindows(
-        GetCurrentThreadId(),
-        [](HWND window, LPARAM result) -> BOOL {
-            wchar_t title[64] = L"";
-            GetWindowTextW(window, title, 64);
-            if (GetDlgItem(window, IDC_PROGRESS_PICTURE) && wcscmp(title, L"Zureruri Zedu") == 0) {
-                *reinterpret_cast<HWND*>(result) = window;
-                return FALSE;
-            }
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&found));
+    EnumThreadWindows(GetCurrentThreadId(), MatchProgressWindow, reinterpret_cast<LPARAM>(&found));
     return found;
 }
 

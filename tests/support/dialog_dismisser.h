@@ -34,25 +34,26 @@ private:
         HWND found;
     };
 
+    static BOOL CALLBACK FindBox(HWND window, LPARAM param)
+    {
+        auto* s = reinterpret_cast<Search*>(param);
+        DWORD pid = 0;
+        GetWindowThreadProcessId(window, &pid);
+        char cls[32] = "";
+        GetClassNameA(window, cls, sizeof(cls));
+        if (pid == s->process && strcmp(cls, "#32770") == 0 && IsWindowVisible(window) &&
+            GetDlgItem(window, 0xFFFF) != nullptr) {
+            s->found = window;
+            return FALSE;
+        }
+        return TRUE;
+    }
+
     void Watch()
     {
         while (!stop_) {
             Search search = {GetCurrentProcessId(), nullptr};
-            EnumWindows(
-                [](HWND window, LPARAM param) -> BOOL {
-                    auto* s = reinterpret_cast<Search*>(param);
-                    DWORD pid = 0;
-                    GetWindowThreadProcessId(window, &pid);
-                    char cls[32] = "";
-                    GetClassNameA(window, cls, sizeof(cls));
-                    if (pid == s->process && strcmp(cls, "#32770") == 0 && IsWindowVisible(window) &&
-                        GetDlgItem(window, 0xFFFF) != nullptr) {
-                        s->found = window;
-                        return FALSE;
-                    }
-                    return TRUE;
-                },
-                reinterpret_cast<LPARAM>(&search));
+            EnumWindows(FindBox, reinterpret_cast<LPARAM>(&search));
             if (search.found) {
                 char text[1024] = "";
                 GetDlgItemTextA(search.found, 0xFFFF, text, sizeof(text));
