@@ -50,7 +50,7 @@ esac
 "$root/scripts/install-deps.sh"
 . "$root/scripts/wine-env.sh"
 if ! wine_arch_runs "$arch"; then
-  echo "run-demo: this machine does not run $arch programs (its Wine loader $(wine_loader "$arch") fails to start)" >&2
+  echo "run-demo: this machine does not run $arch programs natively (its Wine loader $(wine_loader "$arch") fails to start, or runs only under qemu)" >&2
   exit 2
 fi
 cmake -S "$root" -B "$build" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/$arch-w64-mingw32.cmake" \

@@ -56,7 +56,7 @@ elif wine_arch_runs i686; then
   run_arch_tests i686 & pids[i686]=$!
   archs+=(i686)
 else
-  not_run="i686 tests NOT RUN: this machine's kernel does not execute 32-bit programs (the 32-bit Wine loader fails to start); the i686 test programs were built, the i686 exports and packages checked statically"
+  not_run="i686 tests NOT RUN: this machine's kernel does not execute 32-bit programs (the 32-bit Wine loader fails to start, or runs only under a qemu emulator); the i686 test programs were built, the i686 exports and packages checked statically"
 fi
 
 for arch in "${archs[@]}"; do

@@ -16,11 +16,23 @@ wine_loader() {  # architecture -> its Wine loader
   esac
 }
 
-# True when this machine runs the programs of that architecture. The 32-bit loader
-# is itself a 32-bit Linux program: a kernel without IA-32 emulation refuses it.
+# True when this machine runs the programs of that architecture natively. The 32-bit
+# loader is itself a 32-bit Linux program: a kernel without IA-32 support refuses it,
+# unless a user-mode emulator (qemu) is registered for such programs, under which Wine
+# starts some fifty times slower and crashes in the emulator: that counts as not running.
 wine_arch_runs() {
   local loader
-  loader=$(wine_loader "$1") && "$loader" --version >/dev/null 2>&1
+  loader=$(wine_loader "$1") && "$loader" --version >/dev/null 2>&1 || return 1
+  [ "$1" != i686 ] || ! i386_emulated
+}
+
+i386_emulated() {  # an enabled binfmt_misc entry hands i386 programs to qemu
+  local entry
+  for entry in "${BINFMT_MISC:-/proc/sys/fs/binfmt_misc}"/*; do
+    [ -f "$entry" ] || continue
+    grep -qx enabled "$entry" 2>/dev/null && grep -q '^interpreter .*qemu-i386' "$entry" 2>/dev/null && return 0
+  done
+  return 1
 }
 
 wine_env_start() {
