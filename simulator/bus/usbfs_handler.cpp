@@ -15,6 +15,7 @@
 #include <stdlib.h>
 #include <string.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -37,6 +38,7 @@ struct Client {
     UMockdevIoctlClient* peer = nullptr;
     Port* port = nullptr;
     int socket = -1;        // this end of the client's connection, -1 when not found
+    ino_t socketInode = 0;  // tells that socket from a later one that reuses its number
     intptr_t simulator = 0; // 0: the device was gone when the node was opened
     bool vanished = false;  // the device went away under this client
     std::deque<UMockdevIoctlData*> reapable; // completed URBs, oldest first (references held)
@@ -85,13 +87,19 @@ bool gone(const Client& c)
 {
     if (!umockdev_ioctl_client_get_connected(c.peer))
         return true;
+    if (c.socket < 0)
+        return false;
+    struct stat now;
+    if (fstat(c.socket, &now) != 0 || now.st_ino != c.socketInode)
+        return true; // umockdev closed it, and the number may already be another client's
     pollfd p = {c.socket, POLLRDHUP, 0};
-    return c.socket >= 0 && poll(&p, 1, 0) == 1 && (p.revents & (POLLRDHUP | POLLHUP | POLLERR));
+    return poll(&p, 1, 0) == 1 && (p.revents & (POLLRDHUP | POLLHUP | POLLERR));
 }
 
 // The connection umockdev has just accepted: the one socket of this process whose
 // peer is another process, that is still open at the far end and not yet a client's.
-int newClientSocket(const std::set<int>& known)
+// Sockets are known by inode: a closed client's number is soon reused.
+int newClientSocket(const std::set<ino_t>& known, ino_t* inode)
 {
     int found = -1;
     DIR* fds = opendir("/proc/self/fd");
@@ -100,9 +108,13 @@ int newClientSocket(const std::set<int>& known)
         ucred peer = {};
         socklen_t size = sizeof peer;
         pollfd p = {fd, POLLRDHUP, 0};
-        if (e->d_name[0] != '.' && !known.count(fd) && getsockopt(fd, SOL_SOCKET, SO_PEERCRED, &peer, &size) == 0 &&
-            peer.pid > 0 && peer.pid != getpid() && poll(&p, 1, 0) == 0)
+        struct stat st;
+        if (e->d_name[0] != '.' && fstat(fd, &st) == 0 && S_ISSOCK(st.st_mode) && !known.count(st.st_ino) &&
+            getsockopt(fd, SOL_SOCKET, SO_PEERCRED, &peer, &size) == 0 && peer.pid > 0 && peer.pid != getpid() &&
+            poll(&p, 1, 0) == 0) {
             found = fd;
+            *inode = st.st_ino;
+        }
     }
     if (fds)
         closedir(fds);
@@ -367,7 +379,7 @@ const guint SWEEP_MS = 50;
 struct UsbfsHandler::State {
     std::map<std::string, Port> ports; // by device node
     std::map<UMockdevIoctlClient*, std::unique_ptr<Client>> clients;
-    std::set<int> clientSockets;
+    std::set<ino_t> clientSockets; // by inode
     // Clients killed during a request: umockdev never closes their streams and
     // complains when such a client is freed, so they are kept to the end.
     std::vector<UMockdevIoctlClient*> abandoned;
@@ -388,7 +400,7 @@ struct UsbfsHandler::State {
             g_object_unref(urb);
         if (c.simulator)
             scansim_io_close(c.simulator);
-        clientSockets.erase(c.socket);
+        clientSockets.erase(c.socketInode);
         UMockdevIoctlClient* peer = c.peer;
         clients.erase(peer);
         if (umockdev_ioctl_client_get_connected(peer))
@@ -426,8 +438,9 @@ void onClientConnected(UMockdevIoctlBase*, UMockdevIoctlClient* peer, gpointer s
     snprintf(name, sizeof name, "\\\\.\\usbscan%d", port->second.device.index);
     c->simulator = scansim_io_open(name); // an open try: a vanished device may return at one
     c->vanished = c->simulator == 0;
-    c->socket = newClientSocket(state->clientSockets);
-    state->clientSockets.insert(c->socket);
+    c->socket = newClientSocket(state->clientSockets, &c->socketInode);
+    if (c->socket >= 0)
+        state->clientSockets.insert(c->socketInode);
     g_object_ref(peer);
     state->clients[peer] = std::move(c);
     if (!state->sweeper) {
