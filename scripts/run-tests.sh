@@ -3,9 +3,9 @@
 # installer packages, and runs every test program of both architectures under Wine.
 # Each architecture's tests run in its own prefix with its own wineserver and Xvfb:
 # the x86_64 tests start as soon as their build is done and run while the i686 build
-# compiles (they mostly wait on Wine), the i686 tests as soon as theirs is. Inside
-# one architecture tests run one at a time (they share the profile file, the data
-# source's log file and the display).
+# compiles (they mostly wait on Wine), the i686 tests as soon as theirs is, while the
+# native tier builds and runs. Inside one architecture tests run one at a time (they
+# share the profile file, the data source's log file and the display).
 # Exit status: 0 when everything that ran passed.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -46,8 +46,6 @@ if [ $status -eq 0 ]; then
   "$root/scripts/check-exports.sh" "$out/i686/bin" || status=$?
   "$root/scripts/check-packages.sh" "$out/i686" || status=$?
 fi
-# The native tier meanwhile: its own build in build/linux, no Wine.
-timed "native tier" env BUILD_DIR="$out" "$root/scripts/run-native-tests.sh" || status=$?
 archs=(x86_64)
 not_run=""
 if [ $status -ne 0 ]; then
@@ -58,6 +56,8 @@ elif wine_arch_runs i686; then
 else
   not_run="i686 tests NOT RUN: this machine's kernel does not execute 32-bit programs (the 32-bit Wine loader fails to start, or runs only under a qemu emulator); the i686 test programs were built, the i686 exports and packages checked statically"
 fi
+# The native tier meanwhile: its own build in build/linux, no Wine.
+timed "native tier" env BUILD_DIR="$out" "$root/scripts/run-native-tests.sh" || status=$?
 
 for arch in "${archs[@]}"; do
   arch_status=0
