@@ -243,7 +243,7 @@ int CalibrateScanner(PloverState& s)
     return measured ? 1 : 0;
 }
 
-void FillCalibData(PloverState& s)
+void FillCalibData(PloverState& s, const uint16_t (*gainCorrection)[SHADING_WORDS])
 {
     const ConfigKey lineKeys[6] = {CFG_LINE_OFFSET_R, CFG_LINE_OFFSET_G, CFG_LINE_OFFSET_B,
                                    CFG_LINE_GAIN_R, CFG_LINE_GAIN_G, CFG_LINE_GAIN_B};
@@ -277,6 +277,11 @@ void FillCalibData(PloverState& s)
     for (int c = 1; c < 3; ++c)
         for (uint32_t i = 0; i < SHADING_WORDS; ++i)
             t.gains[c][i] = t.gains[0][i];
+    for (int c = 0; c < 3 && gainCorrection; ++c)
+        for (uint32_t i = 0; i < SHADING_WORDS; ++i) {
+            const uint32_t g = (uint32_t(t.gains[c][i]) * gainCorrection[c][i] + GAIN_UNITY / 2) / GAIN_UNITY;
+            t.gains[c][i] = uint16_t(g > 0xFFFF ? 0xFFFF : g);
+        }
 
     bool zeroOffsets = ConfigInt(s.config, CFG_PIXEL_OFFSET) == 0;
     bool unityGains = ConfigInt(s.config, CFG_PIXEL_GAIN) == 0;

@@ -7,7 +7,8 @@
 namespace plover {
 
 // Loads the shading files, cuts and resamples them to the page and downloads them.
-// Missing or damaged files give neutral tables, never stale or zero ones.
-void FillCalibData(PloverState& s);
+// Missing or damaged files give neutral tables, never stale or zero ones. A colour
+// page's gain corrections (per channel and sensor pixel, or null) scale the gains first.
+void FillCalibData(PloverState& s, const uint16_t (*gainCorrection)[SHADING_WORDS]);
 
 } // namespace plover

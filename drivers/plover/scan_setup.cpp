@@ -24,8 +24,12 @@ void ProgramScan(PloverState& s, ScanKind kind)
         r.set8(REG_SHADING_MODE, SHADING_NONE);
     }
     SetModeRegisters(r, s.page);
-    FillCalibData(s);
-    ApplyWhiteBalance(s);
+    // A colour page takes the white balance: its gain corrections, then its LED times.
+    WhiteBalance balance;
+    const bool balanced = LoadWhiteBalance(s, &balance);
+    FillCalibData(s, balanced && balance.corrected ? balance.gainCorrection : nullptr);
+    if (balanced)
+        SetLedTimes(r, balance.led);
     if (page)
         SetClockRegisters(r, s.config, s.page);
     SetLineWindow(r, s.page);

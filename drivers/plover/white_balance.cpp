@@ -19,20 +19,16 @@ namespace {
 
 const char kLedFile[] = "DadaVor.led";
 
-// The file: a tag ("LED1"), the six times in register order, a check word.
-enum : uint16_t { LED_FILE_TAG_HI = 0x4C45, LED_FILE_TAG_LO = 0x4431 };
-enum : uint32_t { LED_FILE_WORDS = 9, LED_FILE_CHECK = LED_FILE_WORDS - 1 };
-
-// LED on and off times of red, green and blue, as registers 0x2C-0x37 take them.
-struct LedTimes {
-    uint16_t on[3];
-    uint16_t off[3];
-};
+// The file: a tag, the six times in register order, for "LED2" the gain corrections of
+// red, green and blue (a table of sensor pixels each), a check word over all before it.
+enum : uint16_t { LED_FILE_TAG_HI = 0x4C45, LED1_TAG_LO = 0x4431, LED2_TAG_LO = 0x4432 };
+enum : uint32_t { LED_FILE_TIMES = 2, LED1_WORDS = LED_FILE_TIMES + 6 + 1,
+                  LED2_CORRECTION = LED_FILE_TIMES + 6, LED2_WORDS = LED2_CORRECTION + 3 * SHADING_WORDS + 1 };
 
 enum : int {
-    // The default tone curve lifts 233 to about 241: white, with room below 255 for the
-    // pixels whose gains came out high (up to 5 %: the white reference saturates them).
-    WHITE_TARGET = 233,
+    // The default tone curve lifts 235 to about 244: white, with room below 255 for the
+    // columns that read high below 600 dpi (gains averaged, not responses).
+    WHITE_TARGET = 235,
     MEASURE_LINES = 16,
     MEASURE_FIRST_PIXEL = 100, // the middle of the card, clear of its edges
     MEASURE_END_PIXEL = 1220,
@@ -41,48 +37,62 @@ enum : int {
     SETTLE_MS = 200
 };
 const double kTolerance = 0.5; // levels before the tone curve, which steepens them by about 1.4
+// Gain corrections stay within this range; pixels below the lower share of the white
+// level see the backing or the card's edge and keep their gains.
+const double kCorrectionMin = 0.75, kCorrectionMax = 1.33;
 
-uint16_t CheckWord(const uint16_t* words)
+uint16_t CheckWord(const uint16_t* words, uint32_t count)
 {
     uint16_t sum = 0;
-    for (uint32_t i = 0; i < LED_FILE_CHECK; ++i)
+    for (uint32_t i = 0; i + 1 < count; ++i)
         sum = uint16_t(sum + words[i]);
     return uint16_t(~sum);
 }
 
-void Encode(const LedTimes& t, uint16_t words[LED_FILE_WORDS])
+uint16_t CorrectionWord(double k) { return uint16_t(floor(k * GAIN_UNITY + 0.5)); }
+
+bool CorrectionInRange(uint16_t word)
 {
-    words[0] = LED_FILE_TAG_HI;
-    words[1] = LED_FILE_TAG_LO;
-    for (int c = 0; c < 3; ++c) {
-        words[2 + 2 * c] = t.on[c];
-        words[3 + 2 * c] = t.off[c];
-    }
-    words[LED_FILE_CHECK] = CheckWord(words);
+    return word >= CorrectionWord(kCorrectionMin) && word <= CorrectionWord(kCorrectionMax);
 }
 
-bool Decode(const uint16_t words[LED_FILE_WORDS], LedTimes* t)
+void Encode(const WhiteBalance& b, std::vector<uint16_t>& words)
 {
-    if (words[0] != LED_FILE_TAG_HI || words[1] != LED_FILE_TAG_LO || words[LED_FILE_CHECK] != CheckWord(words))
+    words.assign(LED2_WORDS, 0);
+    words[0] = LED_FILE_TAG_HI;
+    words[1] = LED2_TAG_LO;
+    for (int c = 0; c < 3; ++c) {
+        words[LED_FILE_TIMES + 2 * c] = b.led.on[c];
+        words[LED_FILE_TIMES + 1 + 2 * c] = b.led.off[c];
+        for (uint32_t i = 0; i < SHADING_WORDS; ++i)
+            words[LED2_CORRECTION + c * SHADING_WORDS + i] = b.gainCorrection[c][i];
+    }
+    words[LED2_WORDS - 1] = CheckWord(words.data(), LED2_WORDS);
+}
+
+bool Decode(const std::vector<uint16_t>& words, WhiteBalance* b)
+{
+    const uint32_t count = uint32_t(words.size());
+    const uint16_t tag = count == LED2_WORDS ? LED2_TAG_LO : LED1_TAG_LO;
+    if (words[0] != LED_FILE_TAG_HI || words[1] != tag || words[count - 1] != CheckWord(words.data(), count))
         return false;
     for (int c = 0; c < 3; ++c) {
-        t->on[c] = words[2 + 2 * c];
-        t->off[c] = words[3 + 2 * c];
-        if (t->on[c] >= t->off[c] || t->off[c] > LINE_LENGTH)
+        b->led.on[c] = words[LED_FILE_TIMES + 2 * c];
+        b->led.off[c] = words[LED_FILE_TIMES + 1 + 2 * c];
+        if (b->led.on[c] >= b->led.off[c] || b->led.off[c] > LINE_LENGTH)
             return false;
     }
+    b->corrected = count == LED2_WORDS;
+    for (int c = 0; c < 3 && b->corrected; ++c)
+        for (uint32_t i = 0; i < SHADING_WORDS; ++i) {
+            b->gainCorrection[c][i] = words[LED2_CORRECTION + c * SHADING_WORDS + i];
+            if (!CorrectionInRange(b->gainCorrection[c][i]))
+                return false;
+        }
     return true;
 }
 
 std::string LedFilePath(const PloverState& s) { return DriverFilePath(*s.platform, kLedFile); }
-
-void SetLedTimes(RegisterImage& r, const LedTimes& t)
-{
-    for (int c = 0; c < 3; ++c) {
-        r.set16(uint8_t(REG_LED_RED_ON + 4 * c), t.on[c]);
-        r.set16(uint8_t(REG_LED_RED_OFF + 4 * c), t.off[c]);
-    }
-}
 
 LedTimes ConfiguredLedTimes(const RegisterImage& r)
 {
@@ -116,15 +126,21 @@ void ProgramMeasurement(PloverState& s)
     Init9831(s);
     DownloadIdentityGamma(s);
     SetModeRegisters(r, s.page);
-    FillCalibData(s);
+    FillCalibData(s, nullptr); // the gray gains as they are: the correction comes from them
     SetClockRegisters(r, s.config, s.page);
     SetLineWindow(r, s.page);
     r.set8(REG_MOTOR_CONTROL, 0);
 }
 
-// The mean of each channel (red, green, blue) over the middle of the lines, as the page
-// delivers them (reversed block: pixels blue, green, red).
-bool MeasureChannels(PloverState& s, const LedTimes& t, double mean[3])
+// What a measurement of the white card saw, per channel (red, green, blue).
+struct Measurement {
+    double mean[3];                // over the middle of the card
+    std::vector<double> column[3]; // per sensor pixel (shading word); 0 outside the window
+};
+
+// Measures the lines as the page delivers them: a reversed block, pixels blue, green,
+// red; output pixel p shows window pixel width - p (pixel 0 is the line's seam).
+bool MeasureChannels(PloverState& s, const LedTimes& t, Measurement* m)
 {
     SetLedTimes(s.device.registers, t);
     WriteRegisterImage(s.device);
@@ -144,9 +160,34 @@ bool MeasureChannels(PloverState& s, const LedTimes& t, double mean[3])
         for (int l = 0; l < MEASURE_LINES; ++l)
             for (int p = MEASURE_FIRST_PIXEL; p < MEASURE_END_PIXEL; ++p)
                 sum += lines[l * bpl + 3 * p + (2 - c)];
-        mean[c] = sum / (MEASURE_LINES * (MEASURE_END_PIXEL - MEASURE_FIRST_PIXEL));
+        m->mean[c] = sum / (MEASURE_LINES * (MEASURE_END_PIXEL - MEASURE_FIRST_PIXEL));
+        m->column[c].assign(SHADING_WORDS, 0.0);
+        for (int p = 1; p < s.page.width; ++p) {
+            const int word = s.page.windowStart + (s.page.width - p);
+            if (word < 0 || word >= int(SHADING_WORDS))
+                continue;
+            double column = 0;
+            for (int l = 0; l < MEASURE_LINES; ++l)
+                column += lines[l * bpl + 3 * p + (2 - c)];
+            m->column[c][size_t(word)] = column / MEASURE_LINES;
+        }
     }
     return true;
+}
+
+// Brings every pixel on the card to the goal: the gray gains fit all LEDs together, and
+// those of the pixels the white reference saturated are too high.
+void DeriveGainCorrection(const Measurement& m, double goal, WhiteBalance* b)
+{
+    for (int c = 0; c < 3; ++c)
+        for (uint32_t i = 0; i < SHADING_WORDS; ++i) {
+            const double seen = m.column[c][i];
+            double k = 1.0;
+            if (seen >= goal * kCorrectionMin)
+                k = std::max(kCorrectionMin, std::min(kCorrectionMax, goal / seen));
+            b->gainCorrection[c][i] = CorrectionWord(k);
+        }
+    b->corrected = true;
 }
 
 bool Balanced(const double mean[3], double goal)
@@ -191,19 +232,22 @@ bool MeasureWhiteBalance(PloverState& s)
             t.off[c] = uint16_t(t.on[c] + (t.off[c] - t.on[c]) * 3 / 4);
     bool arrived = true;
     double goal = WHITE_TARGET;
+    Measurement m;
     for (int attempt = 0; attempt < MEASURE_TRIES; ++attempt) {
-        double mean[3];
-        arrived = MeasureChannels(s, t, mean);
+        arrived = MeasureChannels(s, t, &m);
         if (!arrived)
             break;
-        if (Balanced(mean, goal)) {
-            uint16_t words[LED_FILE_WORDS];
-            Encode(t, words);
+        if (Balanced(m.mean, goal)) {
+            WhiteBalance balance;
+            balance.led = t;
+            DeriveGainCorrection(m, goal, &balance);
+            std::vector<uint16_t> words;
+            Encode(balance, words);
             if (EnsureDriverFolder(*s.platform))
-                WriteWordFile(*s.platform, LedFilePath(s), words, LED_FILE_WORDS);
+                WriteWordFile(*s.platform, LedFilePath(s), words.data(), LED2_WORDS);
             break;
         }
-        if (std::min({mean[0], mean[1], mean[2]}) < MIN_RESPONSE || !Rescale(t, mean, &goal))
+        if (std::min({m.mean[0], m.mean[1], m.mean[2]}) < MIN_RESPONSE || !Rescale(t, m.mean, &goal))
             break;
     }
     s.page = kept;
@@ -220,14 +264,25 @@ void ForgetWhiteBalance(PloverState& s)
         s.platform->files.remove(s.platform->files.context, path.c_str());
 }
 
-void ApplyWhiteBalance(PloverState& s)
+bool LoadWhiteBalance(const PloverState& s, WhiteBalance* balance)
 {
     if (s.page.mode != MODE_COLOR)
-        return;
-    uint16_t words[LED_FILE_WORDS];
-    LedTimes t;
-    if (ReadWordFile(*s.platform, LedFilePath(s), words, LED_FILE_WORDS) && Decode(words, &t))
-        SetLedTimes(s.device.registers, t);
+        return false;
+    const std::string path = LedFilePath(s);
+    for (uint32_t count : {uint32_t(LED2_WORDS), uint32_t(LED1_WORDS)}) {
+        std::vector<uint16_t> words(count);
+        if (ReadWordFile(*s.platform, path, words.data(), count))
+            return Decode(words, balance);
+    }
+    return false;
+}
+
+void SetLedTimes(RegisterImage& r, const LedTimes& t)
+{
+    for (int c = 0; c < 3; ++c) {
+        r.set16(uint8_t(REG_LED_RED_ON + 4 * c), t.on[c]);
+        r.set16(uint8_t(REG_LED_RED_OFF + 4 * c), t.off[c]);
+    }
 }
 
 } // namespace plover
