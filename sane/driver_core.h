@@ -22,6 +22,8 @@ struct DriverFacts {
     bool color;               // scans colour (else gray only)
     int bedWidth, bedHeight;  // hundredths of an inch
     bool firstColumnNotImage; // a line's first pixel is a byte of another line
+    int lineartThreshold;     // Lineart's default: a gray below it is black, as in the
+                              // driver's own black and white where that divides the same gray
 };
 
 extern const DriverFacts kPloverFacts;

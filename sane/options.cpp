@@ -80,7 +80,6 @@ SANE_String_Const const kSources[] = {"ADF", nullptr};
 const SANE_Range kPercentRange = {-100, 100, 1};
 const SANE_Range kThresholdRange = {0, 255, 1};
 const int kDefaultResolution = 300;
-const int kDefaultThreshold = 128;
 
 SANE_Fixed Millimetres(int hundredthsOfInch) { return SANE_FIX(hundredthsOfInch * 0.254); }
 
@@ -190,7 +189,7 @@ void InitOptions(OptionSet* o, const DriverFacts& facts, const std::vector<int>&
     o->words[OPT_PREVIEW] = SANE_FALSE;
     o->words[OPT_BR_X] = o->xRange.max;
     o->words[OPT_BR_Y] = o->yRange.max;
-    o->words[OPT_THRESHOLD] = kDefaultThreshold;
+    o->words[OPT_THRESHOLD] = facts.lineartThreshold;
     UpdateActivity(o);
 }
 

@@ -112,8 +112,10 @@ private:
 
 // plover's block reversal puts a byte of the next line (or past the block) at each
 // line's start.
+// plover's black and white divides the light before its tone curve, not its gray: the
+// middle of the gray scale.
 const DriverFacts kPloverFacts = {"plover", "CCD card scanner (plover)", PloverAccepts, true,
-                                  plover::BED_WIDTH, plover::BED_HEIGHT, true};
+                                  plover::BED_WIDTH, plover::BED_HEIGHT, true, 128};
 
 std::unique_ptr<DriverCore> MakePloverCore(const platform::Platform* os)
 {

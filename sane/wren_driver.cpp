@@ -5,6 +5,7 @@
 #include "wren/calibration.h"
 #include "wren/calibration_record.h"
 #include "wren/device_ops.h"
+#include "wren/image_lines.h"
 #include "wren/module_functions.h"
 #include "wren/page_scan.h"
 #include "wren/tables.h"
@@ -101,7 +102,9 @@ private:
 } // namespace
 
 // 2.11 inches: the widest area wren's settings correction keeps; cards are 3.6 inches long.
-const DriverFacts kWrenFacts = {"wren", "CIS card scanner (wren)", wren::IsAcceptedId, false, 211, 360, false};
+// wren's black and white divides its gray lines, white above BW_THRESHOLD.
+const DriverFacts kWrenFacts = {"wren", "CIS card scanner (wren)", wren::IsAcceptedId, false, 211, 360, false,
+                                wren::BW_THRESHOLD + 1};
 
 std::unique_ptr<DriverCore> MakeWrenCore(const platform::Platform* os)
 {
