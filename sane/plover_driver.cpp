@@ -111,9 +111,8 @@ private:
 } // namespace
 
 // plover's block reversal puts a byte of the next line (or past the block) at each
-// line's start.
-// plover's black and white divides the light before its tone curve, not its gray: the
-// middle of the gray scale.
+// line's start. Its black and white divides the light before its tone curve, not its
+// gray: Lineart's default is the middle of the gray scale.
 const DriverFacts kPloverFacts = {"plover", "CCD card scanner (plover)", PloverAccepts, true,
                                   plover::BED_WIDTH, plover::BED_HEIGHT, true, 128};
 
