@@ -191,6 +191,12 @@ FileHandle Open(void*, const char* path, FileMode mode)
     case FileMode::CreateUpdate: flags = O_RDWR | O_CREAT | O_TRUNC; break;
     case FileMode::CreateWrite: flags = O_WRONLY | O_CREAT | O_TRUNC; break;
     }
+    // As the XDG folders ask of a writer: a data folder that is not there yet is made.
+    if (flags & O_CREAT) {
+        const char* slash = strrchr(path, '/');
+        if (slash && slash != path)
+            MakeFolders(std::string(path, size_t(slash - path)));
+    }
     int fd = OpenRegular(path, flags, 0644); // a folder, a pipe or a device is no data file
     if (fd < 0)
         return nullptr;
