@@ -44,14 +44,10 @@ cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release >/dev/null
 cmake --build "$build" -j "$(nproc)" --target sane_kestrel scansim-bus -- --no-print-directory -s
 
 # A SANE configuration that loads this backend alone; calibration data in the demo folder.
-config="$demo/sane.d"
-mkdir -p "$config"
-echo kestrel > "$config/dll.conf"
-cp "$build/sane/kestrel.conf" "$config/"
-export SANE_CONFIG_DIR="$config" LD_LIBRARY_PATH="$build/sane" XDG_DATA_HOME="$demo/data"
-unset SANE_DEFAULT_DEVICE
-bus="$build/bin/scansim-bus"
-device=kestrel:usb:001:002 # the bus's device 0
+. "$root/scripts/sane-env.sh"
+sane_env_start "$build" "$demo/sane.d" "$demo/data"
+bus=$SANE_BUS
+device=$SANE_BUS_DEVICE
 
 if [ ! -e "$demo/data/kestrel/$calibration" ]; then
   echo "calibrating $driver with the white card"

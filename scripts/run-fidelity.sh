@@ -38,23 +38,19 @@ mkdir -p "$images" "$pictures"
 # its own, then one bus session per card, the images binary PNM beside the others.
 sane_failures=0
 sane_road() {
-  local config="$bench/sane.d" data="$bench/sane-data" bus="$native/bin/scansim-bus"
-  local device=kestrel:usb:001:002 # the bus's device 0
-  rm -rf "$config" "$data"
-  mkdir -p "$config"
-  echo kestrel > "$config/dll.conf"
-  cp "$native/sane/kestrel.conf" "$config/"
+  rm -rf "$bench/sane.d" "$bench/sane-data"
+  . "$root/scripts/sane-env.sh"
+  sane_env_start "$native" "$bench/sane.d" "$bench/sane-data"
+  local bus=$SANE_BUS device=$SANE_BUS_DEVICE
   local driver kind modes dpis mode dpi card file
   while read -r driver kind modes dpis; do
-    SANE_CONFIG_DIR="$config" LD_LIBRARY_PATH="$native/sane" XDG_DATA_HOME="$data" \
-      "$bus" --device "0=$kind" --sheet 0=white -- scanimage -d "$device" --format=pnm --calibrate -n ||
+    "$bus" --device "0=$kind" --sheet 0=white -- scanimage -d "$device" --format=pnm --calibrate -n ||
       { echo "sane: calibration of $driver failed" >&2; sane_failures=$((sane_failures + 1)); continue; }
     for mode in ${modes//,/ }; do
       for dpi in ${dpis//,/ }; do
         for card in fiducial white gray; do
           file="sane_${driver}_${mode}_${dpi}_${card}_after.pnm"
-          if SANE_CONFIG_DIR="$config" LD_LIBRARY_PATH="$native/sane" XDG_DATA_HOME="$data" \
-             "$bus" --device "0=$kind" --sheet "0=$card" -- scanimage -d "$device" --format=pnm \
+          if "$bus" --device "0=$kind" --sheet "0=$card" -- scanimage -d "$device" --format=pnm \
              --mode "$(sane_mode "$mode")" --resolution "$dpi" -o "$images/$file"; then
             echo "sane $driver $mode $dpi $card after $file" >> "$images/cases.txt"
           else
@@ -71,7 +67,6 @@ CASES
 }
 sane_mode() { case "$1" in rgb) echo Color ;; gray) echo Gray ;; bw) echo Lineart ;; esac; }
 if [ $# -eq 0 ] || [[ " $* " == *" after "* ]]; then
-  unset SANE_DEFAULT_DEVICE
   sane_road
 fi
 scanned=$(date +%s)
